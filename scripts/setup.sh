@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what Quavel Logger needs on Debian 12 (only what is missing) and
+# builds it in ./build.
+#   scripts/setup.sh [--tests]    --tests: also what the test suite needs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation)
+if [[ "${1:-}" == "--tests" ]]; then
+    # The end-to-end test drives the real program in a virtual X display.
+    packages+=(xvfb xauth xdotool xclip openbox)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [[ $(id -u) -ne 0 ]]; then
+        command -v sudo >/dev/null || { echo "Please run as root, or install sudo." >&2; exit 1; }
+        sudo="sudo"
+    fi
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUAVEL_WARNINGS_AS_ERRORS=ON
+cmake --build build --parallel

@@ -1,0 +1,5 @@
+#include "application.h"
+
+int main(int argc, char** argv) {
+    return shell::runApplication(argc, argv);
+}

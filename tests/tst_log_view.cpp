@@ -1,0 +1,113 @@
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextDocument>
+
+#include "log_view.h"
+
+using eventlog::LogView;
+
+class TestLogView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void appendIntoEmptyLogHasNoLineBreak() {
+        LogView view;
+        view.appendLine(QStringLiteral("one"));
+        QCOMPARE(view.logText(), QStringLiteral("one"));
+        QCOMPARE(view.lineCount(), 1);
+    }
+
+    void linesAreSeparatedByCrLfWithNoneAfterTheLast() {
+        LogView view;
+        view.setLogText(QStringLiteral("start"));
+        view.appendLine(QStringLiteral("two"));
+        view.appendLine(QStringLiteral("three"));
+        QCOMPARE(view.logText(), QStringLiteral("start\r\ntwo\r\nthree"));
+        QCOMPARE(view.logLength(), view.logText().size());
+    }
+
+    void setLogTextReplacesEverything() {
+        LogView view;
+        view.appendLine(QStringLiteral("old"));
+        view.setLogText(QStringLiteral("new"));
+        QCOMPARE(view.logText(), QStringLiteral("new"));
+    }
+
+    void afterClearTheNextLineIsFirst() {
+        LogView view;
+        view.appendLine(QStringLiteral("a"));
+        view.appendLine(QStringLiteral("b"));
+        view.clearLog();
+        QCOMPARE(view.logText(), QString());
+        QCOMPARE(view.lineCount(), 0);
+        view.appendLine(QStringLiteral("c"));
+        QCOMPARE(view.logText(), QStringLiteral("c"));
+    }
+
+    // Appending touches only the end of the document: the text already there
+    // is neither removed nor inserted again, whatever the log's length.
+    void appendDoesNotRewriteTheLog() {
+        LogView view;
+        for (int i = 0; i < 500; ++i) {
+            view.appendLine(QStringLiteral("line %1").arg(i));
+        }
+        QSignalSpy changes(view.document(), &QTextDocument::contentsChange);
+        const int endBefore = view.document()->characterCount() - 1;
+        view.appendLine(QStringLiteral("newest"));
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes.at(0).at(0).toInt(), endBefore);  // position
+        QCOMPARE(changes.at(0).at(1).toInt(), 0);          // removed
+    }
+
+    void emptyLinesAndEmptyLogRoundTrip() {
+        LogView view;
+        view.setLogText(QStringLiteral("a\r\n\r\nb"));
+        QCOMPARE(view.lineCount(), 3);
+        QCOMPARE(view.logText(), QStringLiteral("a\r\n\r\nb"));
+    }
+
+    void caretIsCountedInLogTextUnits() {
+        LogView view;
+        view.setLogText(QStringLiteral("ab\r\ncd"));
+        view.moveCaretToEnd();
+        QCOMPARE(view.caretPosition(), qsizetype(6));
+        QVERIFY(!view.hasSelection());
+    }
+
+    // At capacity the oldest line makes room: memory stays bounded and the
+    // newest line is never lost.
+    void atCapacityTheOldestLineGoes() {
+        LogView view;
+        view.setCapacity(3);
+        for (int i = 1; i <= 5; ++i) {
+            view.appendLine(QString::number(i));
+        }
+        QCOMPARE(view.logText(), QStringLiteral("3\r\n4\r\n5"));
+        QCOMPARE(view.lineCount(), 3);
+    }
+
+    void theUserCannotEditButCanSelect() {
+        LogView view;
+        view.setLogText(QStringLiteral("kept"));
+        QVERIFY(view.isReadOnly());
+        QVERIFY(view.textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(view.textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        view.show();
+        view.setFocus();
+        QTest::keyClicks(&view, QStringLiteral("typed"));
+        QTest::keyClick(&view, Qt::Key_Backspace);
+        QCOMPARE(view.logText(), QStringLiteral("kept"));
+        view.selectAll();
+        QCOMPARE(view.textCursor().selectedText(), QStringLiteral("kept"));
+    }
+
+    void fontIsArialNinePoint() {
+        LogView view;
+        QCOMPARE(view.font().family(), QStringLiteral("Arial"));
+        QCOMPARE(view.font().pointSize(), 9);
+        QCOMPARE(view.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+};
+
+QTEST_MAIN(TestLogView)
+#include "tst_log_view.moc"
