@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# End to end: starts the built program on the demo client in a virtual X
+# display, chooses File > Change Status > Away with the mouse and keyboard as
+# a user does, and reads the caption and the log (copied to the clipboard).
+#   e2e_demo.sh PROGRAM
+set -uo pipefail
+program=$1
+for tool in xvfb-run xdotool xclip openbox; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+inner() {
+    set -euo pipefail
+    openbox >/dev/null 2>&1 &
+    sleep 0.5
+    # One hour between simulated events: only our command changes the log.
+    "$program" --demo --seed 1 --demo-interval 3600000 2>app.err &
+    app=$!
+    trap 'kill $app 2>/dev/null || true' EXIT
+    window=$(timeout 20 xdotool search --sync --name '^Sam \(Online\) - Quavel Logger$' | head -n1)
+    echo "window $window: $(xdotool getwindowname "$window")"
+    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    sleep 0.3
+    # Click File, then walk the menus with the keyboard.
+    xdotool mousemove --window "$window" 15 10 click 1
+    sleep 0.3
+    xdotool key Down Right
+    sleep 0.3
+    xdotool key Down Down Down Return
+    timeout 10 xdotool search --sync --name '^Sam \(Away\) - Quavel Logger$' >/dev/null
+    echo "caption: $(xdotool getwindowname "$window")"
+    # Copy the whole log as a user would.
+    xdotool mousemove --window "$window" 200 50 click 1
+    xdotool key ctrl+a ctrl+c
+    sleep 0.3
+    xclip -o -selection clipboard > log.txt
+    echo "log:"; cat log.txt; echo
+    grep -Eq '^Quavel Wardel Loaded for Sam\.Rivers@example\.com on ' log.txt
+    grep -Eq '^\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\] <sam\.rivers@example\.com> Status Changed To: Away$' log.txt
+    [ "$(wc -l < log.txt)" -eq 1 ]  # two lines, the last without a line break
+}
+if [[ "${2:-}" == "--inside-display" ]]; then
+    inner
+    exit
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+timeout 60 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
