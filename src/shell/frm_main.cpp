@@ -4,9 +4,11 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include "display_text.h"
 #include "error_report.h"
+#include "frm_about.h"
 #include "log_view.h"
 #include "status_text.h"
 #include "time_format.h"
@@ -39,6 +41,7 @@ frmMain::frmMain(Services services, QWidget* parent)
       txtLog(new eventlog::LogView(this)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quavel Logger"));
+    setWindowIcon(appIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -92,9 +95,14 @@ void frmMain::createMenus() {
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    addMenuItem(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("About"),
+                &frmMain::mnuAbout_Click);
+    addMenuItem(mnuHelp, QStringLiteral("mnuHelped"), QStringLiteral("Help"),
+                &frmMain::mnuHelped_Click);
 }
 
 void frmMain::Form_Load() {
+    loadAbout();
     MSN = services_.connectClient(handlers_);
     applyCaptionRule();
     const QString signinName = fromClient(requireClient().MySigninName());
@@ -109,6 +117,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
+    about_.reset();
     // Releasing the client ends the subscription: no event arrives after this.
     MSN.reset();
 }
@@ -171,6 +180,32 @@ void frmMain::mnuOffline_Click() {
 
 void frmMain::mnuClearLog_Click() {
     txtLog->clearLog();
+}
+
+void frmMain::loadAbout() {
+    about_ = std::make_unique<frmAbout>();
+    connect(about_.get(), &frmAbout::closedByUser, this, [this] {
+        // Unloaded once its close has finished; the next About loads it afresh.
+        about_.release()->deleteLater();
+    });
+}
+
+void frmMain::mnuAbout_Click() {
+    if (!about_) {
+        loadAbout();
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void frmMain::mnuHelped_Click() {
+    QMessageBox help(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
+                     QStringLiteral("Need help with Quavel Logger?  Add ") + supportAddress() +
+                         QStringLiteral(" to your list!"),
+                     QMessageBox::Ok, this);
+    help.setObjectName(QStringLiteral("helpMessage"));
+    help.exec();
 }
 
 void frmMain::mnuExit_Click() {

@@ -20,6 +20,7 @@ class LogView;
 namespace shell {
 
 class ErrorReport;
+class frmAbout;
 
 // The main window: the log, the menus, the caption showing the user's name
 // and status, and the attached messenger client for the window's lifetime.
@@ -50,6 +51,8 @@ public:
     eventlog::LogView* logView() const { return txtLog; }
     bool isAttached() const { return MSN != nullptr; }
     messenger::EventHandlers& eventHandlers() { return handlers_; }
+    // The About window while it is loaded, shown or not.
+    frmAbout* aboutWindow() const { return about_.get(); }
 
 public slots:
     void mnuOnline_Click();
@@ -61,6 +64,8 @@ public slots:
     void mnuOffline_Click();
     void mnuClearLog_Click();
     void mnuExit_Click();
+    void mnuAbout_Click();
+    void mnuHelped_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,12 +83,15 @@ private:
     QAction* addMenuItem(QMenu* menu, const QString& objectName, const QString& caption,
                          void (frmMain::*handler)());
     void changeMyStatus(messenger::MISTATUS status);
+    void loadAbout();
 
     Services services_;
     eventlog::LogLineFormat lineFormat_;
     messenger::EventHandlers handlers_{*this};
     eventlog::LogView* txtLog;
     std::unique_ptr<messenger::Client> MSN;
+    // Owned here, though shown without an owner window beside this one.
+    std::unique_ptr<frmAbout> about_;
 };
 
 // Qt treats "[*]" in a window title as a placeholder; this keeps a title

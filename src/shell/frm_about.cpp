@@ -1,0 +1,104 @@
+#include "frm_about.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+
+#include "app_identity.h"
+
+namespace shell {
+
+namespace {
+
+// Arial's metrics (Liberation Sans on Linux): the labels were sized for a
+// compact 8-point sans serif, and these texts fit them whole.
+QFont windowFont(qreal pointSize, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+QIcon appIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 256}) {
+        icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+QString supportAddress() {
+    return QStringLiteral("quavel-help@example.com");
+}
+
+QString homepageAddress() {
+    return QStringLiteral("https://quavel.example.org/");
+}
+
+int frmAbout::twips(int value) const {
+    // 15 twips to a pixel at 96 dpi.
+    return qRound(value / 15.0 * logicalDpiY() / 96.0);
+}
+
+frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About Quavel Logger"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(appIcon());
+    setFixedSize(twips(5430), twips(3285));
+    setFont(windowFont(8, false));
+
+    auto place = [this](QWidget* item, const char* name, int left, int top, int width,
+                        int height) {
+        item->setObjectName(QString::fromLatin1(name));
+        item->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    };
+
+    auto* image = new QLabel(this);
+    image->setPixmap(QPixmap(QStringLiteral(":/assets/banner.jpg")));
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(image, "Image1", 360, 0, 4695, 975);
+
+    auto label = [&](const char* name, const QString& text, int left, int top, int width,
+                     int height) {
+        auto* item = new QLabel(text, this);
+        item->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        item->setTextFormat(Qt::PlainText);
+        place(item, name, left, top, width, height);
+        return item;
+    };
+    QLabel* title = label("Label1", QStringLiteral("Quavel Logger for MSN 4.x-6.0"), 1200, 1080,
+                          2655, 255);
+    title->setFont(windowFont(8.25, true));
+    label("Label3", QStringLiteral("Version 1.0 (May 28,2002)"), 1440, 1320, 1935, 255);
+    label("Label2", QStringLiteral("© 2026 Quavel Logger authors"), 1320, 1560, 2535, 255);
+    label("Label4", QStringLiteral("Homepage: ") + homepageAddress(), 960, 1800, 3375, 255);
+
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    place(rule, "Line1", 120, 2160, 5160, 30);
+
+    QLabel* thanks = label(
+        "Label5",
+        QStringLiteral("Thanks to everyone who kept instant messaging friendly, to the makers of "
+                       "the messenger clients that let a small tool listen in politely, and to "
+                       "all who sent a bug report, a nickname idea or a kind word. Built with Qt; "
+                       "the demo client's contacts are made up."),
+        120, 2280, 5175, 1095);
+    thanks->setWordWrap(true);
+}
+
+void frmAbout::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closedByUser();
+}
+
+}  // namespace shell

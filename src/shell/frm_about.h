@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QIcon>
+#include <QWidget>
+
+namespace shell {
+
+// The About window: the banner, the product's name, version, rights notice,
+// homepage and acknowledgements, laid out at fixed positions.
+class frmAbout : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    // Twips (1/1440 inch) to pixels on this window's screen.
+    int twips(int value) const;
+
+signals:
+    // The user closed the window; its owner unloads it.
+    void closedByUser();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// The program's icon, at every size it comes in.
+QIcon appIcon();
+QString supportAddress();
+QString homepageAddress();
+
+}  // namespace shell
