@@ -1,6 +1,5 @@
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextDocument>
 
 #include "log_view.h"
 
@@ -44,19 +43,19 @@ private slots:
         QCOMPARE(view.logText(), QStringLiteral("c"));
     }
 
-    // Appending touches only the end of the document: the text already there
-    // is neither removed nor inserted again, whatever the log's length.
+    // Appending touches only the end: the text already there is neither
+    // copied nor moved, whatever the log's length.
     void appendDoesNotRewriteTheLog() {
         LogView view;
-        for (int i = 0; i < 500; ++i) {
+        view.appendLine(QStringLiteral("first"));
+        const QChar* firstLine = view.lines().line(0).data();
+        QSignalSpy changes(&view, &LogView::textChanged);
+        for (int i = 0; i < 100'000; ++i) {
             view.appendLine(QStringLiteral("line %1").arg(i));
         }
-        QSignalSpy changes(view.document(), &QTextDocument::contentsChange);
-        const int endBefore = view.document()->characterCount() - 1;
-        view.appendLine(QStringLiteral("newest"));
-        QCOMPARE(changes.size(), 1);
-        QCOMPARE(changes.at(0).at(0).toInt(), endBefore);  // position
-        QCOMPARE(changes.at(0).at(1).toInt(), 0);          // removed
+        QCOMPARE(view.lines().line(0).data(), firstLine);
+        QCOMPARE(view.lines().line(0), QStringView(u"first"));
+        QCOMPARE(changes.size(), 100'000);
     }
 
     void emptyLinesAndEmptyLogRoundTrip() {
@@ -88,17 +87,16 @@ private slots:
 
     void theUserCannotEditButCanSelect() {
         LogView view;
-        view.setLogText(QStringLiteral("kept"));
+        view.setLogText(QStringLiteral("kept\r\ntoo"));
         QVERIFY(view.isReadOnly());
-        QVERIFY(view.textInteractionFlags() & Qt::TextSelectableByMouse);
-        QVERIFY(view.textInteractionFlags() & Qt::TextSelectableByKeyboard);
         view.show();
         view.setFocus();
         QTest::keyClicks(&view, QStringLiteral("typed"));
         QTest::keyClick(&view, Qt::Key_Backspace);
-        QCOMPARE(view.logText(), QStringLiteral("kept"));
-        view.selectAll();
-        QCOMPARE(view.textCursor().selectedText(), QStringLiteral("kept"));
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(view.logText(), QStringLiteral("kept\r\ntoo"));
+        QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(view.selectedText(), QStringLiteral("kept\r\ntoo"));
     }
 
     void fontIsArialNinePoint() {

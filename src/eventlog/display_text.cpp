@@ -18,7 +18,37 @@ bool isHiddenControl(char16_t c) {
 
 }  // namespace
 
+namespace {
+
+bool needsChange(const QString& text) {
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+    for (qsizetype i = 0, length = text.size(); i < length; ++i) {
+        const char16_t c = data[i];
+        // Printable ASCII and most of the BMP pass; look closer at the rest.
+        if ((c >= 0x20 && c < 0x7F) || (c > 0x9F && c < 0x2028)) {
+            continue;
+        }
+        if (c == u'\t') {
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < length && QChar::isLowSurrogate(data[i + 1])) {
+            ++i;
+            continue;
+        }
+        if (breaksLine(c) || isHiddenControl(c) || QChar::isSurrogate(c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 QString displayText(const QString& clientText) {
+    // Most text is clean: hand it back shared, without a copy.
+    if (!needsChange(clientText)) {
+        return clientText;
+    }
     QString result = clientText;
     const qsizetype length = result.size();
     char16_t* text = reinterpret_cast<char16_t*>(result.data());

@@ -18,8 +18,13 @@ public:
     const QLocale& locale() const { return locale_; }
 
 private:
+    QString timeOfDay(QTime time) const;
+
     QLocale locale_;
     QString timeFormat_;
+    // Lines come many to a second: the time text is made once a second.
+    mutable QTime cachedTime_;
+    mutable QString cachedTimeText_;
 };
 
 }  // namespace eventlog

@@ -1,24 +1,36 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include <QAbstractScrollArea>
 #include <QString>
+#include <QTextLayout>
+
+#include <memory>
+#include <vector>
+
+#include "line_store.h"
 
 namespace eventlog {
 
-// The text box that holds the log. The log text is its lines joined by
-// CR LF, with no break after the last. Lines are added at the end without
-// rewriting what is there, so a line costs the same however long the log.
+// The text box that holds the log: read-only for the user, who can select
+// and copy. The log text is its lines joined by CR LF, with no break after
+// the last.
 //
-// The box holds at most capacity() lines; when it is full the oldest line
-// goes to make room, so memory stays bounded and the newest line is always
-// kept.
-class LogView : public QPlainTextEdit {
+// Lines are kept compactly (LineStore) and only those in sight are laid out
+// and drawn, so adding a line costs the same however long the log, and a
+// burst of lines costs one repaint. The box holds at most capacity() lines;
+// past that the oldest lines go, a chunk at a time, so memory stays bounded
+// and the newest line is always kept.
+class LogView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
-    static constexpr int kDefaultCapacity = 200'000;
+    static constexpr int kDefaultCapacity = 2'000'000;
+    // Longer lines are kept whole but shown cut short, so that one huge line
+    // cannot stall drawing.
+    static constexpr qsizetype kLongestShownLine = 4096;
 
     explicit LogView(QWidget* parent = nullptr);
+    ~LogView() override;
 
     QString logText() const;
     // Replaces the whole log; CR LF in text separates lines.
@@ -27,17 +39,71 @@ public:
     void appendLine(const QString& line);
     void clearLog() { setLogText(QString()); }
 
-    int lineCount() const;
-    int capacity() const { return document()->maximumBlockCount(); }
-    void setCapacity(int lines) { document()->setMaximumBlockCount(lines); }
+    int lineCount() const { return static_cast<int>(store_.lineCount()); }
+    int capacity() const { return static_cast<int>(store_.maxLines()); }
+    void setCapacity(int lines);
+    const LineStore& lines() const { return store_; }
 
-    // The caret, in UTF-16 code units of logText().
-    qsizetype caretPosition() const;
-    qsizetype logLength() const;
-    bool hasSelection() const { return textCursor().hasSelection(); }
+    bool isReadOnly() const { return true; }
+    // The caret and selection, in UTF-16 code units of logText().
+    qsizetype caretPosition() const { return caret_; }
+    qsizetype logLength() const { return store_.textLength(); }
+    // Puts the caret there with nothing selected, as a click does.
+    void setCaretPosition(qsizetype position);
+    bool hasSelection() const { return anchor_ != caret_; }
+    QString selectedText() const;
+    void selectAll();
+    void copy() const;
     // Puts the caret after the last character, with nothing selected, and
-    // scrolls it into view.
+    // brings it into view.
     void moveCaretToEnd();
+
+    // The first line in sight (for tests and benchmarks).
+    qsizetype topLine() const { return topLine_; }
+
+signals:
+    // Emitted after every change of the log text.
+    void textChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    struct ShownLine {
+        qsizetype index;
+        int top;
+        std::unique_ptr<QTextLayout> layout;
+    };
+
+    std::unique_ptr<QTextLayout> layoutLine(qsizetype index) const;
+    int textWidth() const;
+    // The top line that puts the end of the log at the bottom of the view.
+    qsizetype topLineForEnd() const;
+    void layOutShownLines();
+    void scheduleSync();
+    void syncScrollBar();
+    void changed();
+    qsizetype positionAt(QPoint point);
+
+    LineStore store_;
+    qsizetype anchor_ = 0;
+    qsizetype caret_ = 0;
+    qsizetype topLine_ = 0;
+    bool followEnd_ = true;
+    bool selecting_ = false;
+    bool syncPending_ = false;
+    bool syncing_ = false;
+    bool shownLinesValid_ = false;
+    std::vector<ShownLine> shownLines_;
 };
 
 }  // namespace eventlog

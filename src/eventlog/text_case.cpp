@@ -9,14 +9,57 @@ bool isWordSeparator(char32_t c) {
            c == u' ';
 }
 
+// Where ASCII letters map as in every locale but Turkish and Azerbaijani
+// (dotted and dotless i), plain ASCII text can skip the full Unicode mapping.
+bool asciiMapsPlainly(const QLocale& locale) {
+    return locale.language() != QLocale::Turkish && locale.language() != QLocale::Azerbaijani;
+}
+
+bool isAscii(const QString& text) {
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+    for (qsizetype i = 0, length = text.size(); i < length; ++i) {
+        if (data[i] >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isAsciiUpper(char16_t c) {
+    return c >= u'A' && c <= u'Z';
+}
+
+// Lower-cases ASCII text; text already in lower case comes back shared.
+QString asciiLower(const QString& text) {
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+    qsizetype first = 0;
+    while (first < text.size() && !isAsciiUpper(data[first])) {
+        ++first;
+    }
+    if (first == text.size()) {
+        return text;
+    }
+    QString result = text;
+    char16_t* out = reinterpret_cast<char16_t*>(result.data());
+    for (qsizetype i = first; i < result.size(); ++i) {
+        if (isAsciiUpper(out[i])) {
+            out[i] = static_cast<char16_t>(out[i] + (u'a' - u'A'));
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 QString lowerCase(const QString& text, const QLocale& locale) {
+    if (asciiMapsPlainly(locale) && isAscii(text)) {
+        return asciiLower(text);
+    }
     return locale.toLower(text);
 }
 
 QString properCase(const QString& text, const QLocale& locale) {
-    QString result = locale.toLower(text);
+    QString result = lowerCase(text, locale);
     bool wordStart = true;
     for (qsizetype i = 0; i < result.size();) {
         const bool pair = result.at(i).isHighSurrogate() && i + 1 < result.size() &&

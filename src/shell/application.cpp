@@ -55,7 +55,7 @@ bool canShowDialogs() {
 
 }  // namespace
 
-int runApplication(int argc, char** argv) {
+int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShown) {
     // The command line first: --help and --version need no display.
     const ParsedCommandLine command = parseCommandLine(argumentList(argc, argv));
     switch (command.action) {
@@ -103,6 +103,9 @@ int runApplication(int argc, char** argv) {
         return kExitFailure;
     }
     window.show();
+    if (whenShown) {
+        QTimer::singleShot(0, &window, [&window, whenShown] { whenShown(window); });
+    }
     if (demoLife) {
         demoLife->start();
     }

@@ -52,7 +52,7 @@ frmMain::frmMain(Services services, QWidget* parent)
     txtLog->setFrameShape(QFrame::StyledPanel);
     setCentralWidget(txtLog);
     setFocusProxy(txtLog);
-    connect(txtLog, &QPlainTextEdit::textChanged, this, &frmMain::txtLog_Change);
+    connect(txtLog, &eventlog::LogView::textChanged, this, &frmMain::txtLog_Change);
 
     createMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);

@@ -1,0 +1,23 @@
+#include "literal_log.h"
+
+#include <QTextCursor>
+
+LiteralLog::LiteralLog(const std::shared_ptr<messenger::demo::DemoService>& demo,
+                       const eventlog::Clock& clock)
+    : clock_(clock),
+      format_(QLocale()),
+      client_(messenger::demo::connect(demo, handlers_)) {
+    view_.setReadOnly(true);
+    view_.setUndoRedoEnabled(false);
+    view_.setFont(QFont(QStringLiteral("Arial"), 9));
+    view_.resize(537, 73);
+}
+
+LiteralLog::~LiteralLog() = default;
+
+void LiteralLog::LogEvent(const QString& sEmail, const QString& sEventText) {
+    const QString line = format_.compose(clock_.now().time(), sEmail, sEventText);
+    const QString text = view_.toPlainText();
+    view_.setPlainText(text.isEmpty() ? line : text + u'\n' + line);
+    view_.moveCursor(QTextCursor::End);
+}

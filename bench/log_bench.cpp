@@ -1,0 +1,323 @@
+// Measures the log through the program's real path: a demo client event,
+// its handler, LogEvent, the log view. Offscreen; run by hand:
+//   build/bench/log-bench
+// Prints a Markdown table (see README, Performance).
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QSysInfo>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "application.h"
+#include "demo/demo_service.h"
+#include "error_report.h"
+#include "frm_main.h"
+#include "literal_log.h"
+#include "log_view.h"
+
+namespace {
+
+using messenger::demo::DemoService;
+
+constexpr int kStatuses[] = {2, 10, 14, 34, 50, 66, 18, 1};
+
+qint64 residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * 4096;
+}
+
+qint64 monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+std::shared_ptr<DemoService> makeDemo() {
+    return std::make_shared<DemoService>(
+        [](std::function<void()> task) { QTimer::singleShot(0, std::move(task)); });
+}
+
+// One contact status event, as the client raises it.
+void raiseOne(DemoService& demo, std::uint64_t i) {
+    const auto& contacts = demo.contacts();
+    demo.changeContactStatus(contacts[i % contacts.size()],
+                             kStatuses[(i / contacts.size()) % std::size(kStatuses)]);
+}
+
+// Feeds `total` events in bursts, letting the window repaint between them,
+// and records the time of every burst.
+struct Run {
+    std::vector<double> burstSeconds;  // one per burst
+    int burst = 0;
+    double rateAt(std::uint64_t lines, std::uint64_t window) const {
+        const std::uint64_t last = lines / std::uint64_t(burst);
+        const std::uint64_t first = last - std::max<std::uint64_t>(1, window / std::uint64_t(burst));
+        double seconds = 0;
+        for (std::uint64_t i = first; i < last; ++i) {
+            seconds += burstSeconds[i];
+        }
+        return double((last - first) * std::uint64_t(burst)) / seconds;
+    }
+    double secondsBetween(std::uint64_t from, std::uint64_t to) const {
+        double seconds = 0;
+        for (std::uint64_t i = from / std::uint64_t(burst); i < to / std::uint64_t(burst); ++i) {
+            seconds += burstSeconds[i];
+        }
+        return seconds;
+    }
+};
+
+Run feed(DemoService& demo, std::uint64_t total, int burst) {
+    Run run;
+    run.burst = burst;
+    QElapsedTimer timer;
+    for (std::uint64_t done = 0; done < total; done += std::uint64_t(burst)) {
+        timer.start();
+        for (int i = 0; i < burst; ++i) {
+            raiseOne(demo, done + std::uint64_t(i));
+        }
+        QCoreApplication::processEvents();
+        run.burstSeconds.push_back(double(timer.nsecsElapsed()) / 1e9);
+    }
+    return run;
+}
+
+struct Window {
+    std::shared_ptr<DemoService> demo = makeDemo();
+    eventlog::SystemClock clock;
+    shell::ErrorReport errors{false};
+    shell::frmMain window{{[demo = demo](messenger::EventSink& sink) {
+                               return messenger::demo::connect(demo, sink);
+                           },
+                           clock, QLocale(), errors, [] {}}};
+    Window() {
+        window.Form_Load();
+        window.show();
+        QCoreApplication::processEvents();
+    }
+};
+
+QString cpuName() {
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    if (cpuinfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : cpuinfo.readAll().split('\n')) {
+            if (line.startsWith("model name")) {
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+            }
+        }
+    }
+    return QStringLiteral("unknown CPU");
+}
+
+// The longest the event loop went without getting back to its own work
+// while a flood of 10,000 events is handled. `prepare` runs before the clock
+// starts (a client posting its messages does that work in its own process);
+// `deliver` runs after, on the clock.
+double longestStallMs(const std::function<void(DemoService&)>& prepare,
+                      const std::function<void(DemoService&)>& deliver, bool* allLogged) {
+    Window w;
+    const int before = w.window.logView()->lineCount();
+    prepare(*w.demo);
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer watchdog;
+    watchdog.setInterval(0);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        longest = std::max(longest, sinceTick.nsecsElapsed());
+        sinceTick.restart();
+    });
+    watchdog.start();
+    sinceTick.start();
+    deliver(*w.demo);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) {
+        QCoreApplication::processEvents();
+    }
+    watchdog.stop();
+    *allLogged = w.window.logView()->lineCount() == before + 10'000;
+    return double(longest) / 1e6;
+}
+
+int startupChild(int argc, char** argv) {
+    return shell::runApplication(argc, argv, [](shell::frmMain& window) {
+        while (!window.windowHandle() || !window.windowHandle()->isExposed()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        QCoreApplication::processEvents();  // the first paint, start-up line included
+        std::printf("%lld\n", static_cast<long long>(monotonicNs()));
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+}
+
+double startupMs(const QString& self) {
+    QProcess child;
+    child.setProgram(self);
+    child.setArguments({QStringLiteral("--startup-child"), QStringLiteral("--demo")});
+    const qint64 started = monotonicNs();
+    child.start();
+    child.waitForFinished(10000);
+    const qint64 shown = child.readAllStandardOutput().trimmed().toLongLong();
+    return double(shown - started) / 1e6;
+}
+
+// Each part runs in a process of its own, so that one part's memory cannot
+// flatter or burden another's figures. A part prints "key value" lines.
+using Figures = QMap<QString, double>;
+
+void print(const char* key, double value) {
+    std::printf("%s %.6f\n", key, value);
+}
+
+int partOurs() {
+    Window w;
+    const qint64 rssStart = residentBytes();
+    const Run run = feed(*w.demo, 1'000'000, 1000);
+    print("perLine", double(residentBytes() - rssStart) / 1e6);
+    print("rate1k", run.rateAt(1'000, 1'000));
+    print("rate20k", run.rateAt(20'000, 1'000));
+    print("rate100k", run.rateAt(100'000, 10'000));
+    print("rate1m", run.rateAt(1'000'000, 10'000));
+    print("flatness", run.secondsBetween(900'000, 1'000'000) / run.secondsBetween(0, 100'000));
+    print("complete", w.window.logView()->lineCount() == 1'000'001 ? 1 : 0);
+    return 0;
+}
+
+int partLiteral() {
+    auto demo = makeDemo();
+    eventlog::SystemClock clock;
+    LiteralLog literal(demo, clock);
+    literal.view().show();
+    QCoreApplication::processEvents();
+    const qint64 rssStart = residentBytes();
+    const Run run = feed(*demo, 20'000, 100);
+    print("perLine", double(residentBytes() - rssStart) / 20'000);
+    print("rate1k", run.rateAt(1'000, 1'000));
+    print("rate20k", run.rateAt(20'000, 1'000));
+    print("flatness", run.secondsBetween(18'000, 20'000) / run.secondsBetween(0, 2'000));
+    return 0;
+}
+
+int partFlood() {
+    bool separateAll = false;
+    bool batchAll = false;
+    print("separate", longestStallMs(
+                          [](DemoService& demo) {
+                              for (std::uint64_t i = 0; i < 10'000; ++i) {
+                                  QTimer::singleShot(0, [&demo, i] { raiseOne(demo, i); });
+                              }
+                          },
+                          [](DemoService&) {}, &separateAll));
+    print("batch", longestStallMs(
+                       [](DemoService&) {},
+                       [](DemoService& demo) {
+                           for (std::uint64_t i = 0; i < 10'000; ++i) {
+                               raiseOne(demo, i);
+                           }
+                       },
+                       &batchAll));
+    print("complete", separateAll && batchAll ? 1 : 0);
+    return 0;
+}
+
+Figures runPart(const QString& part) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--part"), part});
+    child.waitForFinished(-1);
+    Figures figures;
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 2) {
+            figures.insert(QString::fromLatin1(fields[0]), fields[1].toDouble());
+        }
+    }
+    return figures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--startup-child") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        std::vector<char*> rest{argv[0]};
+        rest.insert(rest.end(), argv + 2, argv + argc);
+        return startupChild(int(rest.size()), rest.data());
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 2 && arguments[1] == QStringLiteral("--profile")) {
+        // A plain run of N events, for a profiler.
+        Window w;
+        feed(*w.demo, arguments[2].toULongLong(), 1000);
+        return 0;
+    }
+    if (arguments.size() > 2 && arguments[1] == QStringLiteral("--part")) {
+        const QString part = arguments[2];
+        return part == QStringLiteral("ours")      ? partOurs()
+               : part == QStringLiteral("literal") ? partLiteral()
+                                                    : partFlood();
+    }
+    const bool withLiteral = !arguments.contains(QStringLiteral("--without-literal"));
+
+    std::printf("Qt %s, %s, %s, %d cores\n\n", qVersion(),
+                qPrintable(QSysInfo::prettyProductName()), qPrintable(cpuName()),
+                QThread::idealThreadCount());
+    std::vector<double> starts;
+    for (int i = 0; i < 11; ++i) {
+        starts.push_back(startupMs(QCoreApplication::applicationFilePath()));
+    }
+    std::sort(starts.begin(), starts.end());
+    const Figures ours = runPart(QStringLiteral("ours"));
+    const Figures flood = runPart(QStringLiteral("flood"));
+    const Figures literal = withLiteral ? runPart(QStringLiteral("literal")) : Figures();
+    auto lit = [&](const char* key, const char* format) {
+        return withLiteral ? QString::asprintf(format, literal.value(QString::fromLatin1(key)))
+                           : QStringLiteral("not run");
+    };
+
+    std::printf("| Measure | Ours | Literal (rewrites the text per line) | Target |\n");
+    std::printf("|---|---|---|---|\n");
+    std::printf("| Events/s at 1,000 lines | %.0f | %s | |\n", ours.value(QStringLiteral("rate1k")),
+                qPrintable(lit("rate1k", "%.0f")));
+    std::printf("| Events/s at 20,000 lines | %.0f | %s | |\n",
+                ours.value(QStringLiteral("rate20k")), qPrintable(lit("rate20k", "%.0f")));
+    if (withLiteral) {
+        std::printf("| Ours against literal at 20,000 lines | %.0fx faster | | |\n",
+                    ours.value(QStringLiteral("rate20k")) / literal.value(QStringLiteral("rate20k")));
+    }
+    std::printf("| Events/s at 100,000 lines | %.0f | stopped at 20,000 | >= 100,000 |\n",
+                ours.value(QStringLiteral("rate100k")));
+    std::printf("| Events/s at 1,000,000 lines | %.0f | stopped at 20,000 | >= 100,000 |\n",
+                ours.value(QStringLiteral("rate1m")));
+    std::printf("| Time of last tenth / first tenth | %.2f (of 1,000,000 lines) | %s (of 20,000 lines) | <= 1.3 |\n",
+                ours.value(QStringLiteral("flatness")), qPrintable(lit("flatness", "%.2f")));
+    std::printf("| Memory per line (resident) | %.0f bytes at 1,000,000 | %s bytes at 20,000 | <= 300 |\n",
+                ours.value(QStringLiteral("perLine")), qPrintable(lit("perLine", "%.0f")));
+    std::printf("| Start-up to window shown with its first line | %.0f ms (median of 11; %.0f-%.0f) | | <= 150 ms |\n",
+                starts[starts.size() / 2], starts.front(), starts.back());
+    std::printf("| Longest stall, flood of 10,000 events as separate messages | %.1f ms | | <= 50 ms |\n",
+                flood.value(QStringLiteral("separate")));
+    std::printf("| Longest stall, flood of 10,000 events in one call | %.1f ms | | <= 50 ms |\n",
+                flood.value(QStringLiteral("batch")));
+    if (ours.value(QStringLiteral("complete")) != 1 || flood.value(QStringLiteral("complete")) != 1) {
+        std::printf("\nLINES WERE LOST\n");
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace eventlog {
+
+// The log's lines, kept compactly: their UTF-16 text back to back in large
+// chunks, with one 32-bit end offset per line. Appending costs the same at
+// any length, and a line never moves once stored.
+//
+// Positions are those of the log text: the lines joined by CR LF, with no
+// break after the last. Memory is bounded: past maxLines lines or maxUnits
+// UTF-16 code units the oldest lines are dropped (their memory goes back a
+// chunk at a time), so the newest lines always stay.
+class LineStore {
+public:
+    explicit LineStore(qsizetype maxLines = 2'000'000, qsizetype maxUnits = 192 * 1024 * 1024);
+
+    void append(QStringView line);
+    void clear();
+
+    qsizetype lineCount() const { return lineCount_; }
+    bool isEmpty() const { return lineCount_ == 0; }
+    // Length of the log text, separators included.
+    qsizetype textLength() const;
+    QStringView line(qsizetype index) const;
+    // Where line index starts in the log text.
+    qsizetype lineStart(qsizetype index) const;
+    // The line holding log-text position (a separator counts with the line
+    // before it); position is clamped to the text.
+    qsizetype lineAt(qsizetype position) const;
+    // The log text from..to, lines joined by separator.
+    QString text(qsizetype from, qsizetype to, QStringView separator = u"\r\n") const;
+
+    qsizetype maxLines() const { return maxLines_; }
+    void setLimits(qsizetype maxLines, qsizetype maxUnits);
+    // Lines dropped at the limits since the last clear.
+    qsizetype droppedLines() const { return droppedLines_; }
+    // Bytes held, for measuring.
+    qsizetype memoryUsed() const;
+
+private:
+    struct Chunk {
+        QString text;                 // the lines back to back
+        std::vector<std::uint32_t> ends;  // end of each line in text
+        qsizetype firstLine = 0;      // absolute number of its first line
+        qsizetype textBase = 0;       // absolute log position of its first line
+    };
+    static constexpr qsizetype kChunkUnits = 64 * 1024;
+
+    const Chunk& chunkOf(qsizetype absoluteLine) const;
+    void enforceLimits();
+    void dropOldestLine();
+
+    std::deque<Chunk> chunks_;
+    qsizetype lineCount_ = 0;
+    qsizetype unitCount_ = 0;
+    // Lines and log positions that were dropped from the front: absolute
+    // numbers minus these are what callers see.
+    qsizetype droppedLines_ = 0;
+    qsizetype droppedText_ = 0;
+    qsizetype maxLines_;
+    qsizetype maxUnits_;
+};
+
+}  // namespace eventlog
