@@ -81,18 +81,22 @@ struct Run {
     }
 };
 
-Run feed(DemoService& demo, std::uint64_t total, int burst) {
-    Run run;
-    run.burst = burst;
+void feed(Run& run, DemoService& demo, std::uint64_t from, std::uint64_t to) {
     QElapsedTimer timer;
-    for (std::uint64_t done = 0; done < total; done += std::uint64_t(burst)) {
+    for (std::uint64_t done = from; done < to; done += std::uint64_t(run.burst)) {
         timer.start();
-        for (int i = 0; i < burst; ++i) {
+        for (int i = 0; i < run.burst; ++i) {
             raiseOne(demo, done + std::uint64_t(i));
         }
         QCoreApplication::processEvents();
         run.burstSeconds.push_back(double(timer.nsecsElapsed()) / 1e9);
     }
+}
+
+Run feed(DemoService& demo, std::uint64_t total, int burst) {
+    Run run;
+    run.burst = burst;
+    feed(run, demo, 0, total);
     return run;
 }
 
@@ -187,7 +191,11 @@ void print(const char* key, double value) {
 int partOurs() {
     Window w;
     const qint64 rssStart = residentBytes();
-    const Run run = feed(*w.demo, 1'000'000, 1000);
+    Run run;
+    run.burst = 1000;
+    feed(run, *w.demo, 0, 20'000);
+    print("perLine20k", double(residentBytes() - rssStart) / 20'000);
+    feed(run, *w.demo, 20'000, 1'000'000);
     print("perLine", double(residentBytes() - rssStart) / 1e6);
     print("rate1k", run.rateAt(1'000, 1'000));
     print("rate20k", run.rateAt(20'000, 1'000));
@@ -307,8 +315,10 @@ int main(int argc, char** argv) {
                 ours.value(QStringLiteral("rate1m")));
     std::printf("| Time of last tenth / first tenth | %.2f (of 1,000,000 lines) | %s (of 20,000 lines) | <= 1.3 |\n",
                 ours.value(QStringLiteral("flatness")), qPrintable(lit("flatness", "%.2f")));
-    std::printf("| Memory per line (resident) | %.0f bytes at 1,000,000 | %s bytes at 20,000 | <= 300 |\n",
-                ours.value(QStringLiteral("perLine")), qPrintable(lit("perLine", "%.0f")));
+    std::printf("| Memory per line (resident) at 20,000 lines | %.0f bytes | %s bytes | |\n",
+                ours.value(QStringLiteral("perLine20k")), qPrintable(lit("perLine", "%.0f")));
+    std::printf("| Memory per line (resident) at 1,000,000 lines | %.0f bytes | stopped at 20,000 | <= 300 |\n",
+                ours.value(QStringLiteral("perLine")));
     std::printf("| Start-up to window shown with its first line | %.0f ms (median of 11; %.0f-%.0f) | | <= 150 ms |\n",
                 starts[starts.size() / 2], starts.front(), starts.back());
     std::printf("| Longest stall, flood of 10,000 events as separate messages | %.1f ms | | <= 50 ms |\n",

@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -97,6 +99,51 @@ private slots:
         QCOMPARE(view.logText(), QStringLiteral("kept\r\ntoo"));
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(view.selectedText(), QStringLiteral("kept\r\ntoo"));
+    }
+
+    void mouseSelectionAndCopy() {
+        LogView view;
+        view.resize(400, 120);
+        view.setLogText(QStringLiteral("first line\r\nsecond line\r\nthird"));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWidget* area = view.viewport();
+        QTest::mousePress(area, Qt::LeftButton, {}, QPoint(2, 8));
+        QTest::mouseMove(area, QPoint(area->width() - 2, area->height() - 4));
+        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(area->width() - 2, area->height() - 4));
+        QVERIFY(view.hasSelection());
+        QCOMPARE(view.selectedText(), view.logText());
+        QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("first line\nsecond line\nthird"));
+    }
+
+    void longLinesAreKeptWhole() {
+        LogView view;
+        const QString huge(1'000'000, u'x');
+        view.appendLine(huge);
+        view.appendLine(QStringLiteral("after"));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.repaint();
+        QCOMPARE(view.logText(), huge + QStringLiteral("\r\nafter"));
+    }
+
+    void newLinesBringTheEndBackIntoView() {
+        LogView view;
+        view.resize(300, 60);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (int i = 0; i < 50; ++i) {
+            view.appendLine(QString::number(i));
+        }
+        view.moveCaretToEnd();
+        QTRY_VERIFY(view.topLine() > 40);
+        QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+        QTRY_COMPARE(view.topLine(), qsizetype(0));
+        view.appendLine(QStringLiteral("newest"));
+        view.moveCaretToEnd();
+        QTRY_VERIFY(view.topLine() > 40);
     }
 
     void fontIsArialNinePoint() {

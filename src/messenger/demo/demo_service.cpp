@@ -24,6 +24,8 @@ constexpr ContactSeed kContacts[] = {
     {u"hana.kimura@example.org", u"Hana", MISTATUS_BE_RIGHT_BACK},
 };
 
+constexpr std::int32_t kServerUnavailable = static_cast<std::int32_t>(0x800706BA);
+
 bool canBeSet(std::int32_t status) {
     switch (status) {
         case MISTATUS_ONLINE:
@@ -110,7 +112,18 @@ void DemoService::unsubscribe(int subscription) {
     sinks_.erase(subscription);
 }
 
+void DemoService::crash() {
+    crashed_ = true;
+    for (std::size_t call = 0; call < kCallKinds; ++call) {
+        faults_->failCall(static_cast<Call>(call), kServerUnavailable,
+                          u"The RPC server is unavailable.", 0, 0);
+    }
+}
+
 void DemoService::deliver(const std::function<void(EventSink&)>& event) {
+    if (crashed_) {
+        return;
+    }
     // A handler may detach (or attach) while an event is delivered: look each
     // subscriber up again rather than walking a list that may have changed.
     std::vector<int> ids;

@@ -60,6 +60,11 @@ public:
     void changeMyFriendlyName(std::u16string name);
     void changeMyStatus(std::int32_t status);
 
+    // The client program dies: every call on it or its objects fails as a
+    // call into a process that has gone does, and no event comes any more.
+    void crash();
+    bool hasCrashed() const { return crashed_; }
+
     // What an attached program asks of the client.
     int subscribe(EventSink& sink);
     void unsubscribe(int subscription);
@@ -80,6 +85,7 @@ private:
     std::vector<std::shared_ptr<DemoContact>> contacts_;
     std::map<int, EventSink*> sinks_;
     int nextSubscription_ = 1;
+    bool crashed_ = false;
 };
 
 // Attaches to the simulated client, as creating the real client object does.
