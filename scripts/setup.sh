@@ -8,8 +8,10 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation)
 if [[ "${1:-}" == "--tests" ]]; then
     # The end-to-end test drives the real program in a virtual X display;
-    # the desktop entry and the Windows version record are checked too.
-    packages+=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
+    # the desktop entry and the Windows version record are checked too;
+    # the fuzz target needs clang and its libFuzzer runtime.
+    packages+=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+        clang libclang-rt-14-dev)
 fi
 
 missing=()

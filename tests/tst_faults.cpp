@@ -212,7 +212,12 @@ private slots:
         settle();
         malloc_trim(0);
         const qint64 grown = resident() - before;
+#ifdef __SANITIZE_ADDRESS__
+        // AddressSanitizer keeps freed memory in quarantine on purpose.
+        qInfo("not checked under AddressSanitizer: %lld bytes kept", static_cast<long long>(grown));
+#else
         QVERIFY2(grown < 8 * 1024 * 1024, qPrintable(QStringLiteral("%1 bytes kept").arg(grown)));
+#endif
     }
 
 private:

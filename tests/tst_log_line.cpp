@@ -89,6 +89,35 @@ private slots:
                  QStringLiteral("irmak@x"));
     }
 
+    // Proper case applied twice gives what it gave once, in every locale:
+    // inputs the fuzz target once found otherwise.
+    void properCaseIsStable_data() {
+        QTest::addColumn<QString>("localeName");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("proper");
+        QTest::newRow("Lithuanian i and j under accents")
+            << QStringLiteral("lt_LT") << QStringLiteral("ĮÌ J\u0303")
+            << QStringLiteral("Įi\u0307\u0300 J\u0303");
+        QTest::newRow("Lithuanian accented capital I")
+            << QStringLiteral("lt_LT") << QStringLiteral("ít Íx I\u0301y")
+            << QStringLiteral("Ít Íx Íy");
+        QTest::newRow("Turkish dotted and dotless i")
+            << QStringLiteral("tr_TR") << QStringLiteral("İSTANBUL ıi")
+            << QStringLiteral("İstanbul Ii");
+        QTest::newRow("Greek final sigma") << QStringLiteral("el_GR")
+                                           << QStringLiteral("ΟΔΥΣΣΕΥΣ Σ")
+                                           << QStringLiteral("Οδυσσευς Σ");
+    }
+    void properCaseIsStable() {
+        QFETCH(QString, localeName);
+        QFETCH(QString, text);
+        QFETCH(QString, proper);
+        const QLocale locale(localeName);
+        const QString once = eventlog::properCase(text, locale);
+        QCOMPARE(once, proper);
+        QCOMPARE(eventlog::properCase(once, locale), once);
+    }
+
     void timeOfDay_data() {
         QTest::addColumn<QString>("localeName");
         QTest::addColumn<QString>("shown");

@@ -49,6 +49,13 @@ QString asciiLower(const QString& text) {
     return result;
 }
 
+// Lithuanian lower case keeps the dot of i and j under an accent as a
+// combining dot above; in upper and title case that dot goes again.
+bool isSoftDotted(char32_t c) {
+    return c == u'i' || c == u'j' || c == 0x012F || c == 0x0268 || c == 0x0456 || c == 0x0458;
+}
+constexpr char16_t kCombiningDotAbove = 0x0307;
+
 }  // namespace
 
 QString lowerCase(const QString& text, const QLocale& locale) {
@@ -60,6 +67,8 @@ QString lowerCase(const QString& text, const QLocale& locale) {
 
 QString properCase(const QString& text, const QLocale& locale) {
     QString result = lowerCase(text, locale);
+    const bool lithuanian = locale.language() == QLocale::Lithuanian;
+    const bool dottedI = !asciiMapsPlainly(locale);  // Turkish, Azerbaijani
     bool wordStart = true;
     for (qsizetype i = 0; i < result.size();) {
         const bool pair = result.at(i).isHighSurrogate() && i + 1 < result.size() &&
@@ -70,13 +79,29 @@ QString properCase(const QString& text, const QLocale& locale) {
             // Simple title-case mapping: one code point for one, so the
             // string keeps its length and the result is stable when mapped
             // again.
-            const char32_t title = QChar::toTitleCase(c);
+            const char32_t title = dottedI && c == u'i' ? 0x0130 : QChar::toTitleCase(c);
             if (title != c && QChar::requiresSurrogates(title) == pair) {
                 if (pair) {
                     result[i] = QChar(QChar::highSurrogate(title));
                     result[i + 1] = QChar(QChar::lowSurrogate(title));
                 } else {
                     result[i] = QChar(static_cast<char16_t>(title));
+                }
+            }
+            if (lithuanian && isSoftDotted(c) && i + 1 < result.size() &&
+                result.at(i + 1) == QChar(kCombiningDotAbove)) {
+                result.remove(i + 1, 1);
+                // Lower case took Ì, Í and Ĩ apart; put them back together.
+                if (title == u'I' && i + 1 < result.size()) {
+                    const char16_t accent = result.at(i + 1).unicode();
+                    const char16_t whole = accent == 0x0300   ? 0x00CC
+                                           : accent == 0x0301 ? 0x00CD
+                                           : accent == 0x0303 ? 0x0128
+                                                              : 0;
+                    if (whole != 0) {
+                        result[i] = QChar(whole);
+                        result.remove(i + 1, 1);
+                    }
                 }
             }
         }
