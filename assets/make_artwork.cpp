@@ -100,9 +100,8 @@ QImage drawBanner() {
 
 // A 256-colour image, with fully transparent pixels kept as a mask.
 QImage toPaletted(const QImage& image) {
-    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither |
-                                                             Qt::ThresholdAlphaDither |
-                                                             Qt::AvoidDither);
+    return image.convertToFormat(QImage::Format_Indexed8,
+                                 Qt::ThresholdDither | Qt::ThresholdAlphaDither | Qt::AvoidDither);
 }
 
 void appendLE16(QByteArray& out, quint16 value) {
@@ -136,7 +135,9 @@ QByteArray palettedDib(const QImage& source) {
     QList<QRgb> palette = indexed.colorTable();
     palette.resize(256, qRgb(0, 0, 0));
     for (QRgb colour : palette) {
-        out.append(char(qBlue(colour))).append(char(qGreen(colour))).append(char(qRed(colour)))
+        out.append(char(qBlue(colour)))
+            .append(char(qGreen(colour)))
+            .append(char(qRed(colour)))
             .append(char(0));
     }
     const int pixelStride = (w + 3) & ~3;

@@ -4,9 +4,7 @@
 
 LiteralLog::LiteralLog(const std::shared_ptr<messenger::demo::DemoService>& demo,
                        const eventlog::Clock& clock)
-    : clock_(clock),
-      format_(QLocale()),
-      client_(messenger::demo::connect(demo, handlers_)) {
+    : clock_(clock), format_(QLocale()), client_(messenger::demo::connect(demo, handlers_)) {
     view_.setReadOnly(true);
     view_.setUndoRedoEnabled(false);
     view_.setFont(QFont(QStringLiteral("Arial"), 9));

@@ -65,7 +65,8 @@ struct Run {
     int burst = 0;
     double rateAt(std::uint64_t lines, std::uint64_t window) const {
         const std::uint64_t last = lines / std::uint64_t(burst);
-        const std::uint64_t first = last - std::max<std::uint64_t>(1, window / std::uint64_t(burst));
+        const std::uint64_t first =
+            last - std::max<std::uint64_t>(1, window / std::uint64_t(burst));
         double seconds = 0;
         for (std::uint64_t i = first; i < last; ++i) {
             seconds += burstSeconds[i];
@@ -104,10 +105,9 @@ struct Window {
     std::shared_ptr<DemoService> demo = makeDemo();
     eventlog::SystemClock clock;
     shell::ErrorReport errors{false};
-    shell::frmMain window{{[demo = demo](messenger::EventSink& sink) {
-                               return messenger::demo::connect(demo, sink);
-                           },
-                           clock, QLocale(), errors, [] {}}};
+    shell::frmMain window{
+        {[demo = demo](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); },
+         clock, QLocale(), errors, [] {}}};
     Window() {
         window.Form_Load();
         window.show();
@@ -231,14 +231,13 @@ int partFlood() {
                               }
                           },
                           [](DemoService&) {}, &separateAll));
-    print("batch", longestStallMs(
-                       [](DemoService&) {},
-                       [](DemoService& demo) {
-                           for (std::uint64_t i = 0; i < 10'000; ++i) {
-                               raiseOne(demo, i);
-                           }
-                       },
-                       &batchAll));
+    print("batch", longestStallMs([](DemoService&) {},
+                                  [](DemoService& demo) {
+                                      for (std::uint64_t i = 0; i < 10'000; ++i) {
+                                          raiseOne(demo, i);
+                                      }
+                                  },
+                                  &batchAll));
     print("complete", separateAll && batchAll ? 1 : 0);
     return 0;
 }
@@ -279,7 +278,7 @@ int main(int argc, char** argv) {
         const QString part = arguments[2];
         return part == QStringLiteral("ours")      ? partOurs()
                : part == QStringLiteral("literal") ? partLiteral()
-                                                    : partFlood();
+                                                   : partFlood();
     }
     const bool withLiteral = !arguments.contains(QStringLiteral("--without-literal"));
 
@@ -306,26 +305,35 @@ int main(int argc, char** argv) {
     std::printf("| Events/s at 20,000 lines | %.0f | %s | |\n",
                 ours.value(QStringLiteral("rate20k")), qPrintable(lit("rate20k", "%.0f")));
     if (withLiteral) {
-        std::printf("| Ours against literal at 20,000 lines | %.0fx faster | | |\n",
-                    ours.value(QStringLiteral("rate20k")) / literal.value(QStringLiteral("rate20k")));
+        std::printf(
+            "| Ours against literal at 20,000 lines | %.0fx faster | | |\n",
+            ours.value(QStringLiteral("rate20k")) / literal.value(QStringLiteral("rate20k")));
     }
     std::printf("| Events/s at 100,000 lines | %.0f | stopped at 20,000 | >= 100,000 |\n",
                 ours.value(QStringLiteral("rate100k")));
     std::printf("| Events/s at 1,000,000 lines | %.0f | stopped at 20,000 | >= 100,000 |\n",
                 ours.value(QStringLiteral("rate1m")));
-    std::printf("| Time of last tenth / first tenth | %.2f (of 1,000,000 lines) | %s (of 20,000 lines) | <= 1.3 |\n",
-                ours.value(QStringLiteral("flatness")), qPrintable(lit("flatness", "%.2f")));
+    std::printf(
+        "| Time of last tenth / first tenth | %.2f (of 1,000,000 lines) | %s (of 20,000 lines) | "
+        "<= 1.3 |\n",
+        ours.value(QStringLiteral("flatness")), qPrintable(lit("flatness", "%.2f")));
     std::printf("| Memory per line (resident) at 20,000 lines | %.0f bytes | %s bytes | |\n",
                 ours.value(QStringLiteral("perLine20k")), qPrintable(lit("perLine", "%.0f")));
-    std::printf("| Memory per line (resident) at 1,000,000 lines | %.0f bytes | stopped at 20,000 | <= 300 |\n",
-                ours.value(QStringLiteral("perLine")));
-    std::printf("| Start-up to window shown with its first line | %.0f ms (median of 11; %.0f-%.0f) | | <= 150 ms |\n",
-                starts[starts.size() / 2], starts.front(), starts.back());
-    std::printf("| Longest stall, flood of 10,000 events as separate messages | %.1f ms | | <= 50 ms |\n",
-                flood.value(QStringLiteral("separate")));
+    std::printf(
+        "| Memory per line (resident) at 1,000,000 lines | %.0f bytes | stopped at 20,000 | <= 300 "
+        "|\n",
+        ours.value(QStringLiteral("perLine")));
+    std::printf(
+        "| Start-up to window shown with its first line | %.0f ms (median of 11; %.0f-%.0f) | | <= "
+        "150 ms |\n",
+        starts[starts.size() / 2], starts.front(), starts.back());
+    std::printf(
+        "| Longest stall, flood of 10,000 events as separate messages | %.1f ms | | <= 50 ms |\n",
+        flood.value(QStringLiteral("separate")));
     std::printf("| Longest stall, flood of 10,000 events in one call | %.1f ms | | <= 50 ms |\n",
                 flood.value(QStringLiteral("batch")));
-    if (ours.value(QStringLiteral("complete")) != 1 || flood.value(QStringLiteral("complete")) != 1) {
+    if (ours.value(QStringLiteral("complete")) != 1 ||
+        flood.value(QStringLiteral("complete")) != 1) {
         std::printf("\nLINES WERE LOST\n");
         return 1;
     }

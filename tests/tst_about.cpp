@@ -84,15 +84,18 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("twipsRect");
         QTest::addColumn<QString>("text");
-        QTest::newRow("Image1") << QStringLiteral("Image1") << QRect(360, 0, 4695, 975) << QString();
+        QTest::newRow("Image1") << QStringLiteral("Image1") << QRect(360, 0, 4695, 975)
+                                << QString();
         QTest::newRow("Label1") << QStringLiteral("Label1") << QRect(1200, 1080, 2655, 255)
                                 << QStringLiteral("Quavel Logger for MSN 4.x-6.0");
         QTest::newRow("Label3") << QStringLiteral("Label3") << QRect(1440, 1320, 1935, 255)
                                 << QStringLiteral("Version 1.0 (May 28,2002)");
-        QTest::newRow("Label2") << QStringLiteral("Label2") << QRect(1320, 1560, 2535, 255) << QString();
+        QTest::newRow("Label2") << QStringLiteral("Label2") << QRect(1320, 1560, 2535, 255)
+                                << QString();
         QTest::newRow("Label4") << QStringLiteral("Label4") << QRect(960, 1800, 3375, 255)
                                 << QStringLiteral("Homepage: https://");
-        QTest::newRow("Label5") << QStringLiteral("Label5") << QRect(120, 2280, 5175, 1095) << QString();
+        QTest::newRow("Label5") << QStringLiteral("Label5") << QRect(120, 2280, 5175, 1095)
+                                << QString();
     }
     void items() {
         QFETCH(QString, name);
@@ -101,9 +104,9 @@ private slots:
         shell::frmAbout about;
         auto* item = about.findChild<QLabel*>(name);
         QVERIFY(item);
-        QCOMPARE(item->geometry(), QRect(about.twips(twipsRect.x()), about.twips(twipsRect.y()),
-                                         about.twips(twipsRect.width()),
-                                         about.twips(twipsRect.height())));
+        QCOMPARE(item->geometry(),
+                 QRect(about.twips(twipsRect.x()), about.twips(twipsRect.y()),
+                       about.twips(twipsRect.width()), about.twips(twipsRect.height())));
         if (name == QStringLiteral("Image1")) {
             QCOMPARE(item->pixmap().size(), QSize(313, 65));
             return;
@@ -113,12 +116,15 @@ private slots:
         // Nothing clipped: the text fits its label at the label's font.
         const QFontMetrics metrics(item->font());
         if (item->wordWrap()) {
-            const QRect needed = metrics.boundingRect(QRect(QPoint(), item->size()),
-                                                      Qt::TextWordWrap, item->text());
-            QVERIFY2(needed.height() <= item->height(), qPrintable(QString::number(needed.height())));
+            const QRect needed =
+                metrics.boundingRect(QRect(QPoint(), item->size()), Qt::TextWordWrap, item->text());
+            QVERIFY2(needed.height() <= item->height(),
+                     qPrintable(QString::number(needed.height())));
         } else {
             QVERIFY2(metrics.horizontalAdvance(item->text()) <= item->width(),
-                     qPrintable(QStringLiteral("%1 > %2").arg(metrics.horizontalAdvance(item->text())).arg(item->width())));
+                     qPrintable(QStringLiteral("%1 > %2")
+                                    .arg(metrics.horizontalAdvance(item->text()))
+                                    .arg(item->width())));
             QVERIFY(metrics.height() <= item->height());
         }
     }

@@ -29,23 +29,22 @@ private slots:
             << QString();
         QTest::newRow("help") << args({"--help"}) << Action::ShowHelp << false
                               << QStringLiteral("--demo");
-        QTest::newRow("short help") << args({"-h"}) << Action::ShowHelp << false
-                                    << QStringLiteral("Usage: quavel-logger");
+        QTest::newRow("short help")
+            << args({"-h"}) << Action::ShowHelp << false << QStringLiteral("Usage: quavel-logger");
         QTest::newRow("version") << args({"--version"}) << Action::ShowVersion << false
                                  << QStringLiteral("Quavel Logger 1.00");
-        QTest::newRow("unknown option") << args({"--bogus"}) << Action::Fail << false
-                                        << QStringLiteral("--help");
-        QTest::newRow("stray argument") << args({"file.txt"}) << Action::Fail << false
-                                        << QStringLiteral("'file.txt'");
-        QTest::newRow("seed not a number") << args({"--demo", "--seed", "x"}) << Action::Fail
-                                           << false << QStringLiteral("--seed");
-        QTest::newRow("negative seed") << args({"--demo", "--seed", "-1"}) << Action::Fail
-                                       << false << QStringLiteral("--seed");
-        QTest::newRow("zero interval") << args({"--demo", "--demo-interval", "0"})
-                                       << Action::Fail << false
-                                       << QStringLiteral("--demo-interval");
-        QTest::newRow("seed without demo") << args({"--seed", "1"}) << Action::Fail << false
-                                           << QStringLiteral("--demo");
+        QTest::newRow("unknown option")
+            << args({"--bogus"}) << Action::Fail << false << QStringLiteral("--help");
+        QTest::newRow("stray argument")
+            << args({"file.txt"}) << Action::Fail << false << QStringLiteral("'file.txt'");
+        QTest::newRow("seed not a number")
+            << args({"--demo", "--seed", "x"}) << Action::Fail << false << QStringLiteral("--seed");
+        QTest::newRow("negative seed") << args({"--demo", "--seed", "-1"}) << Action::Fail << false
+                                       << QStringLiteral("--seed");
+        QTest::newRow("zero interval") << args({"--demo", "--demo-interval", "0"}) << Action::Fail
+                                       << false << QStringLiteral("--demo-interval");
+        QTest::newRow("seed without demo")
+            << args({"--seed", "1"}) << Action::Fail << false << QStringLiteral("--demo");
     }
     void parse() {
         QFETCH(QStringList, arguments);
@@ -61,10 +60,10 @@ private slots:
     }
 
     void seedAndIntervalAreRead() {
-        const auto parsed = shell::parseCommandLine(
-            {QStringLiteral("q"), QStringLiteral("--demo"), QStringLiteral("--seed"),
-             QStringLiteral("4294967295"), QStringLiteral("--demo-interval"),
-             QStringLiteral("250")});
+        const auto parsed =
+            shell::parseCommandLine({QStringLiteral("q"), QStringLiteral("--demo"),
+                                     QStringLiteral("--seed"), QStringLiteral("4294967295"),
+                                     QStringLiteral("--demo-interval"), QStringLiteral("250")});
         QCOMPARE(parsed.options.seed.value(), 4294967295u);
         QCOMPARE(parsed.options.demoIntervalMs, 250);
     }

@@ -10,7 +10,8 @@ private slots:
         QTest::addColumn<QString>("clientText");
         QTest::addColumn<QString>("shown");
         const QString fffd(QChar::ReplacementCharacter);
-        QTest::newRow("plain") << QStringLiteral("Sunny (at work) - ok") << QStringLiteral("Sunny (at work) - ok");
+        QTest::newRow("plain") << QStringLiteral("Sunny (at work) - ok")
+                               << QStringLiteral("Sunny (at work) - ok");
         QTest::newRow("empty") << QString() << QString();
         QTest::newRow("tab kept") << QStringLiteral("a\tb") << QStringLiteral("a\tb");
         QTest::newRow("forged line CR LF")
@@ -22,7 +23,8 @@ private slots:
         QTest::newRow("line and paragraph separators")
             << QStringLiteral("a") + QChar(0x2028) + u'b' + QChar(0x2029) << QStringLiteral("a b ");
         QTest::newRow("NUL") << QString(QChar(0)) + u'x' << fffd + u'x';
-        QTest::newRow("escape") << QStringLiteral("\x1b[31mred") << fffd + QStringLiteral("[31mred");
+        QTest::newRow("escape") << QStringLiteral("\x1b[31mred")
+                                << fffd + QStringLiteral("[31mred");
         QTest::newRow("DEL and C1") << QString(QChar(0x7F)) + QChar(0x9B) << fffd + fffd;
         QTest::newRow("right-to-left override")
             << QStringLiteral("evil") + QChar(0x202E) + QStringLiteral("gpj.exe")
@@ -34,9 +36,9 @@ private slots:
         QTest::newRow("right-to-left text kept")
             << QStringLiteral("שלום") << QStringLiteral("שלום");
         QTest::newRow("lone high surrogate") << QString(QChar(0xD800)) + u'a' << fffd + u'a';
-        QTest::newRow("lone low surrogate at end") << QStringLiteral("a") + QChar(0xDC00) << QStringLiteral("a") + fffd;
-        QTest::newRow("reversed pair")
-            << QString(QChar(0xDC00)) + QChar(0xD800) << fffd + fffd;
+        QTest::newRow("lone low surrogate at end")
+            << QStringLiteral("a") + QChar(0xDC00) << QStringLiteral("a") + fffd;
+        QTest::newRow("reversed pair") << QString(QChar(0xDC00)) + QChar(0xD800) << fffd + fffd;
         QTest::newRow("emoji pair kept") << QStringLiteral("hi 😀") << QStringLiteral("hi 😀");
     }
     void rendering() {

@@ -10,7 +10,8 @@ Q_DECLARE_METATYPE(messenger::demo::Call)
 
 namespace {
 
-const QString kStartLine = QStringLiteral("Quavel Wardel Loaded for Sam.Rivers@example.com on 12/6/26");
+const QString kStartLine =
+    QStringLiteral("Quavel Wardel Loaded for Sam.Rivers@example.com on 12/6/26");
 
 QString line(const QString& email, const QString& text) {
     return QStringLiteral("[3:04:05 PM] <") + email + QStringLiteral("> ") + text;
@@ -61,20 +62,24 @@ private slots:
         const QString alex = QStringLiteral("alex.moreau@example.com");
         const QString bea = QStringLiteral("bea.lindqvist@example.net");
         const QString sam = QStringLiteral("sam.rivers@example.com");
-        QTest::newRow("contact name") << Event::ContactName
-                                      << QStringList{line(alex, QStringLiteral("Changed Name To: Alex"))};
-        QTest::newRow("contact status") << Event::ContactStatus
-                                        << QStringList{line(alex, QStringLiteral("Changed Status To: Online"))};
+        QTest::newRow("contact name")
+            << Event::ContactName
+            << QStringList{line(alex, QStringLiteral("Changed Name To: Alex"))};
+        QTest::newRow("contact status")
+            << Event::ContactStatus
+            << QStringList{line(alex, QStringLiteral("Changed Status To: Online"))};
         QTest::newRow("window created") << Event::WindowCreated
                                         << QStringList{line(alex, QStringLiteral("Opened Window")),
                                                        line(bea, QStringLiteral("Opened Window"))};
-        QTest::newRow("window destroyed") << Event::WindowDestroyed
-                                          << QStringList{line(alex, QStringLiteral("Closed Window")),
-                                                         line(bea, QStringLiteral("Closed Window"))};
+        QTest::newRow("window destroyed")
+            << Event::WindowDestroyed
+            << QStringList{line(alex, QStringLiteral("Closed Window")),
+                           line(bea, QStringLiteral("Closed Window"))};
         QTest::newRow("my name") << Event::MyName
                                  << QStringList{line(sam, QStringLiteral("Name Changed To: Sam"))};
-        QTest::newRow("my status") << Event::MyStatus
-                                   << QStringList{line(sam, QStringLiteral("Status Changed To: Online"))};
+        QTest::newRow("my status")
+            << Event::MyStatus
+            << QStringList{line(sam, QStringLiteral("Status Changed To: Online"))};
     }
     void eachEventLogsItsLine() {
         QFETCH(Event, event);
@@ -91,11 +96,13 @@ private slots:
         QVERIFY(t.load());
         const auto& c = t.demo().contacts();
         t.demo().raiseIMWindowCreated(t.demo().makeWindow({c[5], c[2], c[7]}));
-        QCOMPARE(t.logLines(),
-                 (QStringList{kStartLine,
-                              line(QStringLiteral("fatima.haddad@example.net"), QStringLiteral("Opened Window")),
-                              line(QStringLiteral("chris_w@example.com"), QStringLiteral("Opened Window")),
-                              line(QStringLiteral("hana.kimura@example.org"), QStringLiteral("Opened Window"))}));
+        QCOMPARE(
+            t.logLines(),
+            (QStringList{
+                kStartLine,
+                line(QStringLiteral("fatima.haddad@example.net"), QStringLiteral("Opened Window")),
+                line(QStringLiteral("chris_w@example.com"), QStringLiteral("Opened Window")),
+                line(QStringLiteral("hana.kimura@example.org"), QStringLiteral("Opened Window"))}));
         t.demo().raiseIMWindowDestroyed(t.demo().makeWindow({}));
         QCOMPARE(t.logLines().size(), 4);
     }
@@ -106,24 +113,24 @@ private slots:
         const auto contact = t.demo().contacts()[0];
         contact->setStatus(messenger::MISTATUS_BUSY);
         t.demo().raiseContactStatusChange(contact, messenger::MISTATUS_AWAY);
-        QCOMPARE(t.logLines().last(),
-                 line(QStringLiteral("alex.moreau@example.com"), QStringLiteral("Changed Status To: Busy")));
+        QCOMPARE(t.logLines().last(), line(QStringLiteral("alex.moreau@example.com"),
+                                           QStringLiteral("Changed Status To: Busy")));
     }
 
     void contactNameIsReadBackNotThePreviousName() {
         TestWindow t;
         QVERIFY(t.load());
         t.demo().changeContactName(t.demo().contacts()[2], u16("hAPPY dAYS"));
-        QCOMPARE(t.logLines().last(),
-                 line(QStringLiteral("chris_w@example.com"), QStringLiteral("Changed Name To: Happy Days")));
+        QCOMPARE(t.logLines().last(), line(QStringLiteral("chris_w@example.com"),
+                                           QStringLiteral("Changed Name To: Happy Days")));
     }
 
     void myNameChangeIsLoggedAndShownInTheCaption() {
         TestWindow t;
         QVERIFY(t.load());
         t.demo().changeMyFriendlyName(u16("Sunny"));
-        QCOMPARE(t.logLines().last(),
-                 line(QStringLiteral("sam.rivers@example.com"), QStringLiteral("Name Changed To: Sunny")));
+        QCOMPARE(t.logLines().last(), line(QStringLiteral("sam.rivers@example.com"),
+                                           QStringLiteral("Name Changed To: Sunny")));
         QCOMPARE(t.caption(), QStringLiteral("Sunny (Online) - Quavel Logger"));
         QVERIFY(t.logLines().first().contains(QStringLiteral("Sam.Rivers@example.com")));
     }
@@ -134,11 +141,15 @@ private slots:
         QTest::addColumn<QString>("statusText");
         QTest::newRow("online") << QStringLiteral("mnuOnline") << 2 << QStringLiteral("Online");
         QTest::newRow("busy") << QStringLiteral("mnuBusy") << 10 << QStringLiteral("Busy");
-        QTest::newRow("be right back") << QStringLiteral("mnuBeRightBack") << 14 << QStringLiteral("Be Right Back");
+        QTest::newRow("be right back")
+            << QStringLiteral("mnuBeRightBack") << 14 << QStringLiteral("Be Right Back");
         QTest::newRow("away") << QStringLiteral("mnuAway") << 34 << QStringLiteral("Away");
-        QTest::newRow("on the phone") << QStringLiteral("mnuOnThePhone") << 50 << QStringLiteral("On The Phone");
-        QTest::newRow("out to lunch") << QStringLiteral("mnuOutToLunch") << 66 << QStringLiteral("Out To Lunch");
-        QTest::newRow("offline") << QStringLiteral("mnuOffline") << 6 << QStringLiteral("Appear Offline");
+        QTest::newRow("on the phone")
+            << QStringLiteral("mnuOnThePhone") << 50 << QStringLiteral("On The Phone");
+        QTest::newRow("out to lunch")
+            << QStringLiteral("mnuOutToLunch") << 66 << QStringLiteral("Out To Lunch");
+        QTest::newRow("offline") << QStringLiteral("mnuOffline") << 6
+                                 << QStringLiteral("Appear Offline");
     }
     void statusCommands() {
         QFETCH(QString, menuItem);
@@ -155,7 +166,8 @@ private slots:
         QTRY_COMPARE(t.logLines().size(), 2);
         QCOMPARE(t.logLines().last(), line(QStringLiteral("sam.rivers@example.com"),
                                            QStringLiteral("Status Changed To: ") + statusText));
-        QCOMPARE(t.caption(), QStringLiteral("Sam (") + statusText + QStringLiteral(") - Quavel Logger"));
+        QCOMPARE(t.caption(),
+                 QStringLiteral("Sam (") + statusText + QStringLiteral(") - Quavel Logger"));
     }
 
     void choosingTheCurrentStatusWritesItAgain() {
@@ -175,26 +187,41 @@ private slots:
         QTest::addColumn<Call>("failing");
         QTest::addColumn<int>("skip");
         QTest::addColumn<int>("linesKept");  // lines the handler logged before failing
-        QTest::newRow("contact name: sign-in name") << Event::ContactName << Call::ContactSigninName << 0 << 0;
-        QTest::newRow("contact name: friendly name") << Event::ContactName << Call::ContactFriendlyName << 0 << 0;
-        QTest::newRow("contact status: sign-in name") << Event::ContactStatus << Call::ContactSigninName << 0 << 0;
-        QTest::newRow("contact status: status") << Event::ContactStatus << Call::ContactStatus << 0 << 0;
-        QTest::newRow("window created: contacts") << Event::WindowCreated << Call::WindowContacts << 0 << 0;
-        QTest::newRow("window created: count") << Event::WindowCreated << Call::ContactsCount << 0 << 0;
-        QTest::newRow("window created: first item") << Event::WindowCreated << Call::ContactsItem << 0 << 0;
-        QTest::newRow("window created: first name") << Event::WindowCreated << Call::ContactSigninName << 0 << 0;
-        QTest::newRow("window created: second item") << Event::WindowCreated << Call::ContactsItem << 1 << 1;
-        QTest::newRow("window created: second name") << Event::WindowCreated << Call::ContactSigninName << 1 << 1;
-        QTest::newRow("window destroyed: contacts") << Event::WindowDestroyed << Call::WindowContacts << 0 << 0;
-        QTest::newRow("window destroyed: count") << Event::WindowDestroyed << Call::ContactsCount << 0 << 0;
-        QTest::newRow("window destroyed: second name") << Event::WindowDestroyed << Call::ContactSigninName << 1 << 1;
+        QTest::newRow("contact name: sign-in name")
+            << Event::ContactName << Call::ContactSigninName << 0 << 0;
+        QTest::newRow("contact name: friendly name")
+            << Event::ContactName << Call::ContactFriendlyName << 0 << 0;
+        QTest::newRow("contact status: sign-in name")
+            << Event::ContactStatus << Call::ContactSigninName << 0 << 0;
+        QTest::newRow("contact status: status")
+            << Event::ContactStatus << Call::ContactStatus << 0 << 0;
+        QTest::newRow("window created: contacts")
+            << Event::WindowCreated << Call::WindowContacts << 0 << 0;
+        QTest::newRow("window created: count")
+            << Event::WindowCreated << Call::ContactsCount << 0 << 0;
+        QTest::newRow("window created: first item")
+            << Event::WindowCreated << Call::ContactsItem << 0 << 0;
+        QTest::newRow("window created: first name")
+            << Event::WindowCreated << Call::ContactSigninName << 0 << 0;
+        QTest::newRow("window created: second item")
+            << Event::WindowCreated << Call::ContactsItem << 1 << 1;
+        QTest::newRow("window created: second name")
+            << Event::WindowCreated << Call::ContactSigninName << 1 << 1;
+        QTest::newRow("window destroyed: contacts")
+            << Event::WindowDestroyed << Call::WindowContacts << 0 << 0;
+        QTest::newRow("window destroyed: count")
+            << Event::WindowDestroyed << Call::ContactsCount << 0 << 0;
+        QTest::newRow("window destroyed: second name")
+            << Event::WindowDestroyed << Call::ContactSigninName << 1 << 1;
         QTest::newRow("my name: sign-in name") << Event::MyName << Call::MySigninName << 0 << 0;
         QTest::newRow("my name: friendly name") << Event::MyName << Call::MyFriendlyName << 0 << 0;
-        QTest::newRow("my name: caption's friendly name") << Event::MyName << Call::MyFriendlyName << 1 << 1;
+        QTest::newRow("my name: caption's friendly name")
+            << Event::MyName << Call::MyFriendlyName << 1 << 1;
         QTest::newRow("my name: caption's status") << Event::MyName << Call::MyStatus << 0 << 1;
         QTest::newRow("my status: sign-in name") << Event::MyStatus << Call::MySigninName << 0 << 0;
         QTest::newRow("my status: status") << Event::MyStatus << Call::MyStatus << 0 << 0;
-        QTest::newRow("my status: caption's friendly name") << Event::MyStatus << Call::MyFriendlyName << 0 << 1;
+        QTest::newRow("my status: caption's friendly name")
+            << Event::MyStatus << Call::MyFriendlyName << 0 << 1;
         QTest::newRow("my status: caption's status") << Event::MyStatus << Call::MyStatus << 1 << 1;
     }
     void failureAtEachStep() {
@@ -239,10 +266,18 @@ private slots:
             t.demo().faults().recordCalls();
             auto& demo = t.demo();
             switch (event) {
-                case Event::ContactName: demo.raiseContactFriendlyNameChange(object); break;
-                case Event::ContactStatus: demo.raiseContactStatusChange(object, 2); break;
-                case Event::WindowCreated: demo.raiseIMWindowCreated(object); break;
-                default: demo.raiseIMWindowDestroyed(object); break;
+                case Event::ContactName:
+                    demo.raiseContactFriendlyNameChange(object);
+                    break;
+                case Event::ContactStatus:
+                    demo.raiseContactStatusChange(object, 2);
+                    break;
+                case Event::WindowCreated:
+                    demo.raiseIMWindowCreated(object);
+                    break;
+                default:
+                    demo.raiseIMWindowDestroyed(object);
+                    break;
             }
             QCOMPARE(t.logLines().size(), 1);
             QCOMPARE(t.errors().errorCount(), 1);
@@ -279,8 +314,10 @@ private slots:
         QCOMPARE(t.logLines().size(), expectedLines);
         QCOMPARE(t.errors().errorCount(), fits ? 0 : 2);
         if (fits) {
-            QVERIFY(t.logLines().last().endsWith(QStringLiteral("Unkown/error") + QString::number(status)));
-            QVERIFY(t.caption().contains(QStringLiteral("(Unkown/Error") + QString::number(status) + u')'));
+            QVERIFY(t.logLines().last().endsWith(QStringLiteral("Unkown/error") +
+                                                 QString::number(status)));
+            QVERIFY(t.caption().contains(QStringLiteral("(Unkown/Error") + QString::number(status) +
+                                         u')'));
         } else {
             QVERIFY(t.errors().lastError().startsWith(QStringLiteral("Error 0x8002000A")));
             QCOMPARE(t.caption(), QStringLiteral("Sam (Online) - Quavel Logger"));
@@ -324,8 +361,9 @@ private slots:
         report.reportError(messenger::Error(6, u"Overflow"));
         QTRY_COMPARE(written.size(), 2);
         QVERIFY(report.reportWindow() && report.reportWindow()->isVisible());
-        QCOMPARE(written, (QStringList{QStringLiteral("Quavel Logger: Error 5: Access denied (1000 times)"),
-                                       QStringLiteral("Quavel Logger: Error 6: Overflow")}));
+        QCOMPARE(written,
+                 (QStringList{QStringLiteral("Quavel Logger: Error 5: Access denied (1000 times)"),
+                              QStringLiteral("Quavel Logger: Error 6: Overflow")}));
         QVERIFY(!report.reportWindow()->isModal());
         QVERIFY2(report.reportWindow()->text().contains(QStringLiteral("1001 failures")),
                  qPrintable(report.reportWindow()->text()));

@@ -32,9 +32,8 @@ std::vector<Action> actions() {
     list.push_back({QStringLiteral("contact name"), [=](TestWindow& t) {
                         t.demo().raiseContactFriendlyNameChange(contact(t, 1));
                     }});
-    list.push_back({QStringLiteral("contact status"), [=](TestWindow& t) {
-                        t.demo().raiseContactStatusChange(contact(t, 1), 34);
-                    }});
+    list.push_back({QStringLiteral("contact status"),
+                    [=](TestWindow& t) { t.demo().raiseContactStatusChange(contact(t, 1), 34); }});
     list.push_back({QStringLiteral("window created"), [=](TestWindow& t) {
                         t.demo().raiseIMWindowCreated(
                             t.demo().makeWindow({contact(t, 0), contact(t, 3), contact(t, 6)}));
@@ -43,8 +42,10 @@ std::vector<Action> actions() {
                         t.demo().raiseIMWindowDestroyed(
                             t.demo().makeWindow({contact(t, 2), contact(t, 4), contact(t, 7)}));
                     }});
-    list.push_back({QStringLiteral("my name"), [](TestWindow& t) { t.demo().raiseMyFriendlyNameChange(); }});
-    list.push_back({QStringLiteral("my status"), [](TestWindow& t) { t.demo().raiseMyStatusChange(0, 2); }});
+    list.push_back(
+        {QStringLiteral("my name"), [](TestWindow& t) { t.demo().raiseMyFriendlyNameChange(); }});
+    list.push_back(
+        {QStringLiteral("my status"), [](TestWindow& t) { t.demo().raiseMyStatusChange(0, 2); }});
     for (const char* item : {"mnuOnline", "mnuBusy", "mnuBeRightBack", "mnuAway", "mnuOnThePhone",
                              "mnuOutToLunch", "mnuOffline"}) {
         list.push_back({QString::fromLatin1(item), [item](TestWindow& t) {
@@ -79,7 +80,8 @@ private slots:
             QVERIFY2(!calls.empty() && !cleanLines.isEmpty(), qPrintable(action.name));
 
             for (std::size_t k = 0; k < calls.size(); ++k) {
-                const int skip = int(std::count(calls.begin(), calls.begin() + std::ptrdiff_t(k), calls[k]));
+                const int skip =
+                    int(std::count(calls.begin(), calls.begin() + std::ptrdiff_t(k), calls[k]));
                 TestWindow t;
                 QVERIFY(t.load());
                 const QString caption = t.caption();
@@ -150,15 +152,17 @@ private slots:
         const QString fffd(QChar::ReplacementCharacter);
         QTest::newRow("embedded NULs") << QStringLiteral("a") + QChar(0) + QStringLiteral("b")
                                        << QStringLiteral("A") + fffd + QStringLiteral("b");
-        QTest::newRow("lone surrogates") << QString(QChar(0xD83D)) + QStringLiteral("x") + QChar(0xDE00)
-                                         << fffd + QStringLiteral("x") + fffd;
+        QTest::newRow("lone surrogates")
+            << QString(QChar(0xD83D)) + QStringLiteral("x") + QChar(0xDE00)
+            << fffd + QStringLiteral("x") + fffd;
         QTest::newRow("right-to-left override")
             << QStringLiteral("admin") + QChar(0x202E) + QStringLiteral("txt.exe")
             << QStringLiteral("Admin") + fffd + QStringLiteral("txt.exe");
         QTest::newRow("forged line")
             << QStringLiteral("x\r\n[1:02:03 AM] <boss@example.com> Changed Status To: Online")
             << QStringLiteral("X  [1:02:03 Am] <boss@example.com> Changed Status To: Online");
-        QTest::newRow("a megabyte") << QString(512 * 1024, u'm') << QStringLiteral("M") + QString(512 * 1024 - 1, u'm');
+        QTest::newRow("a megabyte")
+            << QString(512 * 1024, u'm') << QStringLiteral("M") + QString(512 * 1024 - 1, u'm');
     }
     void hostileNames() {
         QFETCH(QString, name);
@@ -174,7 +178,9 @@ private slots:
         settle();
         const QStringList lines = t.logLines();
         QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines[1], QStringLiteral("[3:04:05 PM] <alex.moreau@example.com> Changed Name To: ") + shown);
+        QCOMPARE(
+            lines[1],
+            QStringLiteral("[3:04:05 PM] <alex.moreau@example.com> Changed Name To: ") + shown);
         QVERIFY(lines[2].endsWith(QStringLiteral("> Changed Status To: Away")));
         QVERIFY(!lines[2].contains(u'\n') && !lines[2].contains(QChar(0x202E)));
         QVERIFY(!t.caption().contains(u'\n') && !t.caption().contains(QChar(0x202E)));
@@ -192,7 +198,8 @@ private slots:
         const qint64 before = resident();
         const auto& contacts = t.demo().contacts();
         for (int i = 0; i < 100'000; ++i) {
-            t.demo().changeContactStatus(contacts[std::size_t(i) % contacts.size()], i % 2 ? 34 : 2);
+            t.demo().changeContactStatus(contacts[std::size_t(i) % contacts.size()],
+                                         i % 2 ? 34 : 2);
         }
         settle();
         QCOMPARE(t.log().lineCount(), 100'001);
@@ -206,7 +213,8 @@ private slots:
         QCOMPARE(t.log().lineCount(), 100'001);
         QCOMPARE(t.errors().errorCount(), 100'000);
         QTRY_COMPARE(t.errorLines().size(), 1);
-        QCOMPARE(t.errorLines().first(), QStringLiteral("Quavel Logger: Error 5: Access is denied. (100000 times)"));
+        QCOMPARE(t.errorLines().first(),
+                 QStringLiteral("Quavel Logger: Error 5: Access is denied. (100000 times)"));
 
         t.choose(QStringLiteral("mnuClearLog"));
         settle();

@@ -49,9 +49,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("all") << qsizetype(0) << qsizetype(9) << QStringLiteral("ab\r\n\r\ncde");
         QTest::newRow("inside a line") << qsizetype(7) << qsizetype(8) << QStringLiteral("d");
-        QTest::newRow("across lines") << qsizetype(1) << qsizetype(7) << QStringLiteral("b\r\n\r\nc");
+        QTest::newRow("across lines")
+            << qsizetype(1) << qsizetype(7) << QStringLiteral("b\r\n\r\nc");
         QTest::newRow("empty range") << qsizetype(5) << qsizetype(5) << QString();
-        QTest::newRow("clamped") << qsizetype(-3) << qsizetype(50) << QStringLiteral("ab\r\n\r\ncde");
+        QTest::newRow("clamped") << qsizetype(-3) << qsizetype(50)
+                                 << QStringLiteral("ab\r\n\r\ncde");
     }
     void ranges() {
         QFETCH(qsizetype, from);
@@ -102,7 +104,8 @@ private slots:
 
     void memoryIsCompact() {
         LineStore store;
-        const QString line = QStringLiteral("[3:04:05 PM] <alex.moreau@example.com> Changed Status To: Away");
+        const QString line =
+            QStringLiteral("[3:04:05 PM] <alex.moreau@example.com> Changed Status To: Away");
         for (int i = 0; i < 100'000; ++i) {
             store.append(line);
         }

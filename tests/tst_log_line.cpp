@@ -25,9 +25,8 @@ private slots:
         QTest::newRow("capitals in the sign-in name")
             << QStringLiteral("Bob.SMITH@Example.COM") << QStringLiteral("Opened window")
             << QStringLiteral("[3:04:05 PM] <bob.smith@example.com> Opened Window");
-        QTest::newRow("empty sign-in name")
-            << QString() << QStringLiteral("Opened window")
-            << QStringLiteral("[3:04:05 PM] <> Opened Window");
+        QTest::newRow("empty sign-in name") << QString() << QStringLiteral("Opened window")
+                                            << QStringLiteral("[3:04:05 PM] <> Opened Window");
         QTest::newRow("empty event text")
             << QStringLiteral("a@b.c") << QString() << QStringLiteral("[3:04:05 PM] <a@b.c> ");
         QTest::newRow("proper case: be right back")
@@ -43,20 +42,25 @@ private slots:
             << QStringLiteral("x@y") << QStringLiteral("Changed name to: (BUSY)-mary o'neil")
             << QStringLiteral("[3:04:05 PM] <x@y> Changed Name To: (busy)-mary O'neil");
         QTest::newRow("proper case: tab separates words")
-            << QStringLiteral("x@y") << QStringLiteral("a\tb") << QStringLiteral("[3:04:05 PM] <x@y> A\tB");
+            << QStringLiteral("x@y") << QStringLiteral("a\tb")
+            << QStringLiteral("[3:04:05 PM] <x@y> A\tB");
         QTest::newRow("forged line becomes one line")
             << QStringLiteral("mallory@example.com")
             << QStringLiteral("Changed name to: x\r\n[3:04:05 PM] <boss@example.com> quit")
-            << QStringLiteral("[3:04:05 PM] <mallory@example.com> Changed Name To: X  "
-                              "[3:04:05 Pm] <boss@example.com> Quit");
+            << QStringLiteral(
+                   "[3:04:05 PM] <mallory@example.com> Changed Name To: X  "
+                   "[3:04:05 Pm] <boss@example.com> Quit");
         QTest::newRow("line break in the sign-in name")
             << QStringLiteral("a@b\nc") << QStringLiteral("Opened window")
             << QStringLiteral("[3:04:05 PM] <a@b c> Opened Window");
         QTest::newRow("bidi override in a name")
-            << QStringLiteral("x@y") << QStringLiteral("Changed name to: ") + QChar(0x202E) + QStringLiteral("abc")
-            << QStringLiteral("[3:04:05 PM] <x@y> Changed Name To: ") + QChar(QChar::ReplacementCharacter) + QStringLiteral("abc");
+            << QStringLiteral("x@y")
+            << QStringLiteral("Changed name to: ") + QChar(0x202E) + QStringLiteral("abc")
+            << QStringLiteral("[3:04:05 PM] <x@y> Changed Name To: ") +
+                   QChar(QChar::ReplacementCharacter) + QStringLiteral("abc");
         QTest::newRow("non-latin letters")
-            << QStringLiteral("ÉLODIE@EXAMPLE.FR") << QStringLiteral("Changed name to: ÉLODIE ΣΟΦΙΑ")
+            << QStringLiteral("ÉLODIE@EXAMPLE.FR")
+            << QStringLiteral("Changed name to: ÉLODIE ΣΟΦΙΑ")
             << QStringLiteral("[3:04:05 PM] <élodie@example.fr> Changed Name To: Élodie Σοφια");
         QTest::newRow("letters beyond the BMP")
             << QStringLiteral("x@y") << QStringLiteral("Changed name to: 𐐀𐐀 𐐨𐐨")
@@ -101,12 +105,15 @@ private slots:
         QTest::newRow("Lithuanian accented capital I")
             << QStringLiteral("lt_LT") << QStringLiteral("ít Íx I\u0301y")
             << QStringLiteral("Ít Íx Íy");
+        QTest::newRow("Lithuanian dotless i under a grave")
+            << QStringLiteral("lt_LT") << QStringLiteral("\u0131\u0300i x")
+            << QStringLiteral("\u00CCi X");
         QTest::newRow("Turkish dotted and dotless i")
             << QStringLiteral("tr_TR") << QStringLiteral("İSTANBUL ıi")
             << QStringLiteral("İstanbul Ii");
-        QTest::newRow("Greek final sigma") << QStringLiteral("el_GR")
-                                           << QStringLiteral("ΟΔΥΣΣΕΥΣ Σ")
-                                           << QStringLiteral("Οδυσσευς Σ");
+        QTest::newRow("Greek final sigma")
+            << QStringLiteral("el_GR") << QStringLiteral("ΟΔΥΣΣΕΥΣ Σ")
+            << QStringLiteral("Οδυσσευς Σ");
     }
     void properCaseIsStable() {
         QFETCH(QString, localeName);
@@ -124,13 +131,14 @@ private slots:
         QTest::newRow("US English") << QStringLiteral("en_US") << QStringLiteral("3:04:05 PM");
         QTest::newRow("German") << QStringLiteral("de_DE") << QStringLiteral("15:04:05");
         QTest::newRow("Japanese") << QStringLiteral("ja_JP") << QStringLiteral("15時04分05秒");
-        QTest::newRow("Chinese, zone first") << QStringLiteral("zh_CN") << QStringLiteral("15:04:05");
-        QTest::newRow("Persian, zone in brackets") << QStringLiteral("fa_IR")
-                                                   << QStringLiteral("۱۵:۰۴:۰۵");
-        QTest::newRow("Albanian, zone after a comma") << QStringLiteral("sq_AL")
-                                                      << QStringLiteral("3:04:05 E PASDITES");
-        QTest::newRow("Bulgarian, quoted literal kept") << QStringLiteral("bg_BG")
-                                                        << QStringLiteral("15:04:05 ч.");
+        QTest::newRow("Chinese, zone first")
+            << QStringLiteral("zh_CN") << QStringLiteral("15:04:05");
+        QTest::newRow("Persian, zone in brackets")
+            << QStringLiteral("fa_IR") << QStringLiteral("۱۵:۰۴:۰۵");
+        QTest::newRow("Albanian, zone after a comma")
+            << QStringLiteral("sq_AL") << QStringLiteral("3:04:05 E PASDITES");
+        QTest::newRow("Bulgarian, quoted literal kept")
+            << QStringLiteral("bg_BG") << QStringLiteral("15:04:05 ч.");
     }
     void timeOfDay() {
         QFETCH(QString, localeName);

@@ -110,7 +110,8 @@ private slots:
         QWidget* area = view.viewport();
         QTest::mousePress(area, Qt::LeftButton, {}, QPoint(2, 8));
         QTest::mouseMove(area, QPoint(area->width() - 2, area->height() - 4));
-        QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(area->width() - 2, area->height() - 4));
+        QTest::mouseRelease(area, Qt::LeftButton, {},
+                            QPoint(area->width() - 2, area->height() - 4));
         QVERIFY(view.hasSelection());
         QCOMPARE(view.selectedText(), view.logText());
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);

@@ -11,7 +11,8 @@ Q_DECLARE_METATYPE(messenger::demo::Call)
 using testing::TestWindow;
 
 namespace {
-const QString kStartLine = QStringLiteral("Quavel Wardel Loaded for Sam.Rivers@example.com on 12/6/26");
+const QString kStartLine =
+    QStringLiteral("Quavel Wardel Loaded for Sam.Rivers@example.com on 12/6/26");
 }
 
 class TestMainWindow : public QObject {
@@ -42,8 +43,7 @@ private slots:
         t.demo().setMySigninName(QStringLiteral("MiXeD@Case.COM").toStdU16String());
         t.log().setLogText(QStringLiteral("left over"));
         QVERIFY(t.load());
-        QCOMPARE(t.logText(),
-                 QStringLiteral("Quavel Wardel Loaded for MiXeD@Case.COM on 12/6/26"));
+        QCOMPARE(t.logText(), QStringLiteral("Quavel Wardel Loaded for MiXeD@Case.COM on 12/6/26"));
     }
 
     void startUpFailures_data() {
@@ -85,17 +85,19 @@ private slots:
                                         << QStringLiteral("Sunny (Appear Offline) - Quavel Logger");
         QTest::newRow("unknown status") << QStringLiteral("Sunny") << 7
                                         << QStringLiteral("Sunny (Unkown/Error7) - Quavel Logger");
-        QTest::newRow("empty name") << QString() << 2
-                                    << QStringLiteral(" (Online) - Quavel Logger");
+        QTest::newRow("empty name")
+            << QString() << 2 << QStringLiteral(" (Online) - Quavel Logger");
         QTest::newRow("parentheses and dash")
             << QStringLiteral("Me (really) - Quavel Logger") << 10
             << QStringLiteral("Me (really) - Quavel Logger (Busy) - Quavel Logger");
-        QTest::newRow("capitals kept") << QStringLiteral("hAPPY") << 2
-                                       << QStringLiteral("hAPPY (Online) - Quavel Logger");
-        QTest::newRow("line break made a space") << QStringLiteral("two\nlines") << 2
-                                                 << QStringLiteral("two lines (Online) - Quavel Logger");
-        QTest::newRow("title placeholder shown as typed") << QStringLiteral("star [*]") << 2
-                                                          << QStringLiteral("star [*] (Online) - Quavel Logger");
+        QTest::newRow("capitals kept")
+            << QStringLiteral("hAPPY") << 2 << QStringLiteral("hAPPY (Online) - Quavel Logger");
+        QTest::newRow("line break made a space")
+            << QStringLiteral("two\nlines") << 2
+            << QStringLiteral("two lines (Online) - Quavel Logger");
+        QTest::newRow("title placeholder shown as typed")
+            << QStringLiteral("star [*]") << 2
+            << QStringLiteral("star [*] (Online) - Quavel Logger");
     }
     void caption() {
         QFETCH(QString, friendlyName);
@@ -188,8 +190,9 @@ private slots:
         QVERIFY(t.load());
         t.clock().set(QDateTime(QDate(2026, 12, 6), QTime(9, 8, 7)));
         t.window().LogEvent(QStringLiteral("Bob@X.com"), QStringLiteral("Opened window"));
-        QCOMPARE(t.logLines(),
-                 (QStringList{kStartLine, QStringLiteral("[9:08:07 AM] <bob@x.com> Opened Window")}));
+        QCOMPARE(
+            t.logLines(),
+            (QStringList{kStartLine, QStringLiteral("[9:08:07 AM] <bob@x.com> Opened Window")}));
     }
 
     void clearLogThenNextLineIsFirst() {

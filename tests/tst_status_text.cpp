@@ -11,7 +11,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("offline") << 1 << QStringLiteral("Appear Offline");
         QTest::newRow("online") << 2 << QStringLiteral("Online");
-        QTest::newRow("appear offline (what Offline sets)") << 6 << QStringLiteral("Appear Offline");
+        QTest::newRow("appear offline (what Offline sets)")
+            << 6 << QStringLiteral("Appear Offline");
         QTest::newRow("busy") << 10 << QStringLiteral("Busy");
         QTest::newRow("be right back") << 14 << QStringLiteral("Be Right Back");
         QTest::newRow("idle") << 18 << QStringLiteral("Idle");

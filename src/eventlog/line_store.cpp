@@ -71,9 +71,9 @@ qsizetype LineStore::textLength() const {
 }
 
 const LineStore::Chunk& LineStore::chunkOf(qsizetype absoluteLine) const {
-    auto after = std::upper_bound(
-        chunks_.begin(), chunks_.end(), absoluteLine,
-        [](qsizetype line, const Chunk& chunk) { return line < chunk.firstLine; });
+    auto after =
+        std::upper_bound(chunks_.begin(), chunks_.end(), absoluteLine,
+                         [](qsizetype line, const Chunk& chunk) { return line < chunk.firstLine; });
     return *(after - 1);
 }
 
@@ -96,9 +96,9 @@ qsizetype LineStore::lineAt(qsizetype position) const {
         return 0;
     }
     const qsizetype absolute = droppedText_ + std::clamp<qsizetype>(position, 0, textLength());
-    auto after = std::upper_bound(
-        chunks_.begin(), chunks_.end(), absolute,
-        [](qsizetype pos, const Chunk& chunk) { return pos < chunk.textBase; });
+    auto after =
+        std::upper_bound(chunks_.begin(), chunks_.end(), absolute,
+                         [](qsizetype pos, const Chunk& chunk) { return pos < chunk.textBase; });
     const Chunk& chunk = *(after - 1);
     // Within the chunk, line k covers [begin_k + 2k, end_k + 2k + 2).
     std::size_t low = 0;
@@ -106,7 +106,8 @@ qsizetype LineStore::lineAt(qsizetype position) const {
     const qsizetype offset = absolute - chunk.textBase;
     while (low < high) {
         const std::size_t mid = (low + high) / 2;
-        if (offset < static_cast<qsizetype>(chunk.ends[mid]) + 2 * static_cast<qsizetype>(mid) + 2) {
+        if (offset <
+            static_cast<qsizetype>(chunk.ends[mid]) + 2 * static_cast<qsizetype>(mid) + 2) {
             high = mid;
         } else {
             low = mid + 1;

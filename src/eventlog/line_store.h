@@ -46,10 +46,10 @@ public:
 
 private:
     struct Chunk {
-        QString text;                 // the lines back to back
+        QString text;                     // the lines back to back
         std::vector<std::uint32_t> ends;  // end of each line in text
-        qsizetype firstLine = 0;      // absolute number of its first line
-        qsizetype textBase = 0;       // absolute log position of its first line
+        qsizetype firstLine = 0;          // absolute number of its first line
+        qsizetype textBase = 0;           // absolute log position of its first line
     };
     static constexpr qsizetype kChunkUnits = 64 * 1024;
 

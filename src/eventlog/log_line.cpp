@@ -18,8 +18,7 @@ QString LogLineFormat::timeOfDay(QTime time) const {
     return cachedTimeText_;
 }
 
-QString LogLineFormat::compose(QTime time, const QString& sEmail,
-                               const QString& sEventText) const {
+QString LogLineFormat::compose(QTime time, const QString& sEmail, const QString& sEventText) const {
     const QString email = lowerCase(displayText(sEmail), locale_);
     const QString text = properCase(displayText(sEventText), locale_);
     const QString clock = timeOfDay(time);

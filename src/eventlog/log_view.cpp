@@ -204,7 +204,8 @@ void LogView::syncScrollBar() {
     const qsizetype endTop = topLineForEnd();
     syncing_ = true;
     QScrollBar* bar = verticalScrollBar();
-    const int visible = std::max(1, viewport()->height() / std::max(1, fontMetrics().lineSpacing()));
+    const int visible =
+        std::max(1, viewport()->height() / std::max(1, fontMetrics().lineSpacing()));
     bar->setRange(0, static_cast<int>(endTop));
     bar->setPageStep(visible);
     bar->setValue(static_cast<int>(followEnd_ ? endTop : std::min(topLine_, endTop)));

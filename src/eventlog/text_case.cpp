@@ -56,6 +56,27 @@ bool isSoftDotted(char32_t c) {
 }
 constexpr char16_t kCombiningDotAbove = 0x0307;
 
+// After a word's first letter at i (c before title-casing) became a capital:
+// drops the dot that Lithuanian lower case put after i and j, and puts I with
+// a grave, acute or tilde back together, as Lithuanian lower case takes
+// Ì, Í and Ĩ apart. Proper case then reads the same however often it runs.
+void keepLithuanianCapitalWhole(QString& text, qsizetype i, char32_t c) {
+    if (isSoftDotted(c) && i + 1 < text.size() && text.at(i + 1) == QChar(kCombiningDotAbove)) {
+        text.remove(i + 1, 1);
+    }
+    if (text.at(i) == u'I' && i + 1 < text.size()) {
+        const char16_t accent = text.at(i + 1).unicode();
+        const char16_t whole = accent == 0x0300   ? 0x00CC
+                               : accent == 0x0301 ? 0x00CD
+                               : accent == 0x0303 ? 0x0128
+                                                  : 0;
+        if (whole != 0) {
+            text[i] = QChar(whole);
+            text.remove(i + 1, 1);
+        }
+    }
+}
+
 }  // namespace
 
 QString lowerCase(const QString& text, const QLocale& locale) {
@@ -76,9 +97,8 @@ QString properCase(const QString& text, const QLocale& locale) {
         const char32_t c =
             pair ? QChar::surrogateToUcs4(result.at(i), result.at(i + 1)) : result.at(i).unicode();
         if (wordStart) {
-            // Simple title-case mapping: one code point for one, so the
-            // string keeps its length and the result is stable when mapped
-            // again.
+            // Simple title-case mapping, one code point for one, so that the
+            // result is stable when mapped again.
             const char32_t title = dottedI && c == u'i' ? 0x0130 : QChar::toTitleCase(c);
             if (title != c && QChar::requiresSurrogates(title) == pair) {
                 if (pair) {
@@ -88,21 +108,8 @@ QString properCase(const QString& text, const QLocale& locale) {
                     result[i] = QChar(static_cast<char16_t>(title));
                 }
             }
-            if (lithuanian && isSoftDotted(c) && i + 1 < result.size() &&
-                result.at(i + 1) == QChar(kCombiningDotAbove)) {
-                result.remove(i + 1, 1);
-                // Lower case took Ì, Í and Ĩ apart; put them back together.
-                if (title == u'I' && i + 1 < result.size()) {
-                    const char16_t accent = result.at(i + 1).unicode();
-                    const char16_t whole = accent == 0x0300   ? 0x00CC
-                                           : accent == 0x0301 ? 0x00CD
-                                           : accent == 0x0303 ? 0x0128
-                                                              : 0;
-                    if (whole != 0) {
-                        result[i] = QChar(whole);
-                        result.remove(i + 1, 1);
-                    }
-                }
+            if (lithuanian) {
+                keepLithuanianCapitalWhole(result, i, c);
             }
         }
         wordStart = isWordSeparator(c);

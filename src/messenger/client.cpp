@@ -4,15 +4,16 @@ namespace messenger {
 
 namespace {
 template <typename Wanted>
-std::shared_ptr<Wanted> queryInterface(const std::shared_ptr<Object>& object, const char16_t* what) {
+std::shared_ptr<Wanted> queryInterface(const std::shared_ptr<Object>& object,
+                                       const char16_t* what) {
     if (!object) {
         throw Error(errc::kNullObject, std::u16string(u"The client passed no object where ") +
                                            what + u" was expected.");
     }
     auto wanted = std::dynamic_pointer_cast<Wanted>(object);
     if (!wanted) {
-        throw Error(errc::kNoInterface, std::u16string(u"The object the client passed is not ") +
-                                            what + u".");
+        throw Error(errc::kNoInterface,
+                    std::u16string(u"The object the client passed is not ") + what + u".");
     }
     return wanted;
 }

@@ -18,7 +18,8 @@ Client& EventHandlers::client() {
     return *client;
 }
 
-void EventHandlers::OnContactFriendlyNameChange(std::int32_t, const std::shared_ptr<Object>& pMContact,
+void EventHandlers::OnContactFriendlyNameChange(std::int32_t,
+                                                const std::shared_ptr<Object>& pMContact,
                                                 const std::u16string&) {
     runReportingFailures(host_, [&] { MSN_OnContactFriendlyNameChange(pMContact); });
 }
@@ -54,7 +55,8 @@ void EventHandlers::MSN_OnContactStatusChange(const std::shared_ptr<Object>& pMC
     const auto contact = asContact(pMContact);
     const QString signinName = fromClient(contact->SigninName());
     const std::int16_t status = narrowStatus(contact->Status());
-    host_.LogEvent(signinName, QStringLiteral("Changed status to: ") + eventlog::GetStatusText(status));
+    host_.LogEvent(signinName,
+                   QStringLiteral("Changed status to: ") + eventlog::GetStatusText(status));
 }
 
 void EventHandlers::MSN_OnIMWindowCreated(const std::shared_ptr<Object>& pIMWindow) {
@@ -95,7 +97,8 @@ void EventHandlers::MSN_OnMyStatusChange() {
     Client& msn = client();
     const QString signinName = fromClient(msn.MySigninName());
     const std::int16_t status = narrowStatus(msn.MyStatus());
-    host_.LogEvent(signinName, QStringLiteral("Status Changed to: ") + eventlog::GetStatusText(status));
+    host_.LogEvent(signinName,
+                   QStringLiteral("Status Changed to: ") + eventlog::GetStatusText(status));
     host_.applyCaptionRule();
 }
 

@@ -86,8 +86,7 @@ int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShow
         demo = std::make_shared<messenger::demo::DemoService>(
             [&app](std::function<void()> task) { QTimer::singleShot(0, &app, std::move(task)); });
         const std::uint32_t seed = options.seed ? *options.seed : std::random_device()();
-        demoLife =
-            std::make_unique<messenger::demo::DemoLife>(demo, seed, options.demoIntervalMs);
+        demoLife = std::make_unique<messenger::demo::DemoLife>(demo, seed, options.demoIntervalMs);
         connectClient = [demo](messenger::EventSink& sink) {
             return messenger::demo::connect(demo, sink);
         };

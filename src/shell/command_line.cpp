@@ -35,11 +35,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     parser.addOptions({demo, seed, interval});
 
     ParsedCommandLine result;
-    const QString executable = arguments.isEmpty() ? QStringLiteral("quavel-logger")
-                                                   : arguments.first();
+    const QString executable =
+        arguments.isEmpty() ? QStringLiteral("quavel-logger") : arguments.first();
     auto fail = [&](const QString& message) {
         result.action = ParsedCommandLine::Action::Fail;
-        result.text = message + QStringLiteral("\nRun '%1 --help' to see the options.").arg(executable);
+        result.text =
+            message + QStringLiteral("\nRun '%1 --help' to see the options.").arg(executable);
         return result;
     };
 
@@ -58,8 +59,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        return fail(QStringLiteral("Unexpected argument '%1'.")
-                        .arg(parser.positionalArguments().first()));
+        return fail(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     }
 
     result.options.demo = parser.isSet(demo);
@@ -67,8 +68,9 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         bool ok = false;
         const uint value = parser.value(seed).toUInt(&ok);
         if (!ok) {
-            return fail(QStringLiteral("--seed needs a whole number from 0 to 4294967295, not '%1'.")
-                            .arg(parser.value(seed)));
+            return fail(
+                QStringLiteral("--seed needs a whole number from 0 to 4294967295, not '%1'.")
+                    .arg(parser.value(seed)));
         }
         result.options.seed = value;
     }

@@ -27,11 +27,11 @@ QString ErrorReport::describe(const messenger::Error& error) {
     const QString description = QString::fromStdU16String(error.description()).trimmed();
     const std::int32_t number = error.number();
     // Client result codes read best in hexadecimal, small numbers in decimal.
-    const QString code =
-        number < 0 ? QStringLiteral("0x%1 (%2)")
-                         .arg(QString::number(static_cast<quint32>(number), 16).toUpper())
-                         .arg(number)
-                   : QString::number(number);
+    const QString code = number < 0
+                             ? QStringLiteral("0x%1 (%2)")
+                                   .arg(QString::number(static_cast<quint32>(number), 16).toUpper())
+                                   .arg(number)
+                             : QString::number(number);
     return QStringLiteral("Error %1: %2").arg(code, description);
 }
 

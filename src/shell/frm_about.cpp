@@ -55,8 +55,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
     setFixedSize(twips(5430), twips(3285));
     setFont(windowFont(8, false));
 
-    auto place = [this](QWidget* item, const char* name, int left, int top, int width,
-                        int height) {
+    auto place = [this](QWidget* item, const char* name, int left, int top, int width, int height) {
         item->setObjectName(QString::fromLatin1(name));
         item->setGeometry(twips(left), twips(top), twips(width), twips(height));
     };
@@ -74,8 +73,8 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
         place(item, name, left, top, width, height);
         return item;
     };
-    QLabel* title = label("Label1", QStringLiteral("Quavel Logger for MSN 4.x-6.0"), 1200, 1080,
-                          2655, 255);
+    QLabel* title =
+        label("Label1", QStringLiteral("Quavel Logger for MSN 4.x-6.0"), 1200, 1080, 2655, 255);
     title->setFont(windowFont(8.25, true));
     label("Label3", QStringLiteral("Version 1.0 (May 28,2002)"), 1440, 1320, 1935, 255);
     label("Label2", QStringLiteral("© 2026 Quavel Logger authors"), 1320, 1560, 2535, 255);

@@ -8,8 +8,8 @@
 #include <QTime>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "display_text.h"
 #include "log_line.h"
@@ -50,10 +50,13 @@ void requireDisplaySafe(const QString& text) {
 }
 
 const QLocale& localeFor(std::uint8_t selector) {
-    static const QLocale locales[] = {
-        QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Turkish),
-        QLocale(QLocale::German), QLocale(QLocale::Greek), QLocale(QLocale::Lithuanian),
-        QLocale(QLocale::Japanese), QLocale::c()};
+    static const QLocale locales[] = {QLocale(QLocale::English, QLocale::UnitedStates),
+                                      QLocale(QLocale::Turkish),
+                                      QLocale(QLocale::German),
+                                      QLocale(QLocale::Greek),
+                                      QLocale(QLocale::Lithuanian),
+                                      QLocale(QLocale::Japanese),
+                                      QLocale::c()};
     return locales[selector % std::size(locales)];
 }
 
@@ -64,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const QLocale& locale = localeFor(data[0]);
-    const QString input = QString::fromUtf16(reinterpret_cast<const char16_t*>(data + 1),
-                                             qsizetype((size - 1) / 2));
+    const QString input =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(data + 1), qsizetype((size - 1) / 2));
     const qsizetype split = input.indexOf(QChar(0xFFFF));
     const QString email = split < 0 ? QString() : input.left(split);
     const QString text = split < 0 ? input : input.mid(split + 1);

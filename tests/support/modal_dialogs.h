@@ -29,8 +29,8 @@ inline void answerNextMessageBox(SeenMessageBox& seen, QMessageBox::StandardButt
         *started += 10;
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box) {
-            seen = {true,          box->windowTitle(), box->text(), box->icon(),
-                    box->standardButtons(), box->isModal()};
+            seen = {true,        box->windowTitle(),     box->text(),
+                    box->icon(), box->standardButtons(), box->isModal()};
             box->button(press)->click();
         }
         if (box || *started > timeoutMs) {

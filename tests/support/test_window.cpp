@@ -20,8 +20,8 @@ TestWindow::TestWindow()
       errors_(false, [lines = errorLines_](const QString& line) { lines->append(line); }) {
     auto demo = demo_;
     window_ = std::make_unique<shell::frmMain>(shell::frmMain::Services{
-        [demo](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); },
-        clock_, usEnglish(), errors_, [count = exitRequests_] { ++*count; }});
+        [demo](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); }, clock_,
+        usEnglish(), errors_, [count = exitRequests_] { ++*count; }});
 }
 
 TestWindow::~TestWindow() = default;

@@ -14,8 +14,8 @@ constexpr std::array kContactStatuses{
 };
 
 constexpr std::array kNicknames{
-    u"~*~ sunshine ~*~", u"brb coffee",        u"(L) weekend (L)", u"working from home",
-    u"On a train",       u"NEW PHONE, ask me", u"la la la",        u"exams :(",
+    u"~*~ sunshine ~*~", u"brb coffee",           u"(L) weekend (L)", u"working from home",
+    u"On a train",       u"NEW PHONE, ask me",    u"la la la",        u"exams :(",
     u"Happy Birthday!",  u"listening: Radiohead",
 };
 

@@ -192,9 +192,9 @@ void DemoService::changeMyStatus(std::int32_t status) {
 void DemoService::requestMyStatus(std::int32_t status) {
     if (!canBeSet(status)) {
         std::string digits = std::to_string(status);
-        throw Error(errc::kInvalidArgument,
-                    u"The client cannot set status " + std::u16string(digits.begin(), digits.end()) +
-                        u".");
+        throw Error(
+            errc::kInvalidArgument,
+            u"The client cannot set status " + std::u16string(digits.begin(), digits.end()) + u".");
     }
     myStatus_ = status;
     post_([this, alive = std::weak_ptr<bool>(alive_), status] {

@@ -45,8 +45,7 @@ public:
         std::vector<std::shared_ptr<DemoContact>> members);
 
     // Events, delivered now to every attached program.
-    void raiseContactFriendlyNameChange(const std::shared_ptr<Object>& contact,
-                                        std::int32_t hr = 0,
+    void raiseContactFriendlyNameChange(const std::shared_ptr<Object>& contact, std::int32_t hr = 0,
                                         const std::u16string& previousName = {});
     void raiseContactStatusChange(const std::shared_ptr<Object>& contact, std::int32_t status);
     void raiseIMWindowCreated(const std::shared_ptr<Object>& window);
