@@ -2,64 +2,42 @@
 #include <QProcess>
 #include <QTest>
 
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runProgram(const QStringList& arguments, int timeoutMs = 20000) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(QUAVEL_PROGRAM), arguments);
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-}  // namespace
-
 class TestProgram : public QObject {
     Q_OBJECT
 
 private slots:
-    void version() {
-        const Run run = runProgram({QStringLiteral("--version")});
-        QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out, QStringLiteral("Quavel Logger 1.00\n"));
+    void run_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");  // standard output, then standard error
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                                 << QStringLiteral("Quavel Logger 1.00\n");
+        QTest::newRow("help") << QStringList{QStringLiteral("-h")} << 0
+                              << QStringLiteral("Usage: quavel-logger [options]");
+        QTest::newRow("bad option says what to do")
+            << QStringList{QStringLiteral("--colour")} << 2
+            << QStringLiteral("Unknown option 'colour'.\nRun '") + QStringLiteral(QUAVEL_PROGRAM) +
+                   QStringLiteral(" --help' to see the options.");
+        // Without a client to attach to, start-up fails: reported, no window.
+        QTest::newRow("no client found")
+            << QStringList() << 1
+            << QStringLiteral("Quavel Logger: Error 0x80040154 (-2147221164): No messenger client was found.");
     }
-
-    void help() {
-        const Run run = runProgram({QStringLiteral("--help")});
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.startsWith(QStringLiteral("Usage: quavel-logger [options]")));
-        QVERIFY(run.out.contains(QStringLiteral("--demo")));
-    }
-
-    void badOptionSaysWhatToDo() {
-        const Run run = runProgram({QStringLiteral("--colour")});
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QStringLiteral("Unknown option 'colour'")), qPrintable(run.err));
-        QVERIFY(run.err.contains(QStringLiteral("--help")));
-    }
-
-    // Without a client to attach to, start-up fails: reported with its
-    // number and description, no window, a failing exit status.
-    void noClientFound() {
-        const Run run = runProgram({});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("Error 0x80040154")), qPrintable(run.err));
-        QVERIFY(run.err.contains(QStringLiteral("No messenger client was found")));
-        QVERIFY(run.err.contains(QStringLiteral("--demo")));
+    void run() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QUAVEL_PROGRAM), arguments);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), exitCode);
+        const QString printed =
+            QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError());
+        QVERIFY2(printed.startsWith(output), qPrintable(printed));
     }
 };
 

@@ -9,22 +9,29 @@ private slots:
     void text_data() {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
-        QTest::newRow("offline") << 1 << QStringLiteral("Appear Offline");
-        QTest::newRow("online") << 2 << QStringLiteral("Online");
-        QTest::newRow("appear offline (what Offline sets)")
-            << 6 << QStringLiteral("Appear Offline");
-        QTest::newRow("busy") << 10 << QStringLiteral("Busy");
-        QTest::newRow("be right back") << 14 << QStringLiteral("Be Right Back");
-        QTest::newRow("idle") << 18 << QStringLiteral("Idle");
-        QTest::newRow("away") << 34 << QStringLiteral("Away");
-        QTest::newRow("on the phone") << 50 << QStringLiteral("On The Phone");
-        QTest::newRow("out to lunch") << 66 << QStringLiteral("Out To Lunch");
-        QTest::newRow("zero") << 0 << QStringLiteral("Unkown/Error0");
-        QTest::newRow("negative") << -1 << QStringLiteral("Unkown/Error-1");
-        QTest::newRow("between codes") << 3 << QStringLiteral("Unkown/Error3");
-        QTest::newRow("past a byte") << 256 << QStringLiteral("Unkown/Error256");
-        QTest::newRow("16-bit minimum") << -32768 << QStringLiteral("Unkown/Error-32768");
-        QTest::newRow("16-bit maximum") << 32767 << QStringLiteral("Unkown/Error32767");
+        const struct {
+            int status;
+            const char* text;
+        } rows[] = {
+            {1, "Appear Offline"},
+            {2, "Online"},
+            {6, "Appear Offline"},
+            {10, "Busy"},
+            {14, "Be Right Back"},
+            {18, "Idle"},
+            {34, "Away"},
+            {50, "On The Phone"},
+            {66, "Out To Lunch"},
+            {0, "Unkown/Error0"},
+            {-1, "Unkown/Error-1"},
+            {3, "Unkown/Error3"},
+            {256, "Unkown/Error256"},
+            {-32768, "Unkown/Error-32768"},
+            {32767, "Unkown/Error32767"},
+        };
+        for (const auto& row : rows) {
+            QTest::addRow("%d", row.status) << row.status << QString::fromLatin1(row.text);
+        }
     }
     void text() {
         QFETCH(int, status);

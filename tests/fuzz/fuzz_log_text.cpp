@@ -25,8 +25,7 @@ void require(bool holds, const char* what) {
 }
 
 bool breaksLine(char16_t c) {
-    return c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == 0x85 || c == 0x2028 ||
-           c == 0x2029;
+    return c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
 bool isControlOrBidi(char16_t c) {
@@ -67,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const QLocale& locale = localeFor(data[0]);
-    const QString input =
-        QString::fromUtf16(reinterpret_cast<const char16_t*>(data + 1), qsizetype((size - 1) / 2));
+    const QString input = QString::fromUtf16(reinterpret_cast<const char16_t*>(data + 1), qsizetype((size - 1) / 2));
     const qsizetype split = input.indexOf(QChar(0xFFFF));
     const QString email = split < 0 ? QString() : input.left(split);
     const QString text = split < 0 ? input : input.mid(split + 1);

@@ -21,16 +21,14 @@ struct SeenMessageBox {
     bool modal = false;
 };
 
-inline void answerNextMessageBox(SeenMessageBox& seen, QMessageBox::StandardButton press,
-                                 int timeoutMs = 5000) {
+inline void answerNextMessageBox(SeenMessageBox& seen, QMessageBox::StandardButton press, int timeoutMs = 5000) {
     auto* timer = new QTimer(qApp);  // owned by the application, removed below
     auto started = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, timer, [&seen, press, timer, started, timeoutMs] {
         *started += 10;
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box) {
-            seen = {true,        box->windowTitle(),     box->text(),
-                    box->icon(), box->standardButtons(), box->isModal()};
+            seen = {true, box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->isModal()};
             box->button(press)->click();
         }
         if (box || *started > timeoutMs) {
