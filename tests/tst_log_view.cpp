@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QSignalSpy>
@@ -76,6 +77,24 @@ private slots:
         QCOMPARE(view.selectedText(), view.logText());
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("first line\nsecond line\nthird"));
+    }
+
+    // Screen readers read the log as a read-only text with its selection.
+    void accessibleText() {
+        LogView view;
+        view.setLogText(QStringLiteral("one\r\ntwo"));
+        view.select(5, 8);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
+        QVERIFY(accessible && accessible->state().readOnly && accessible->state().multiLine);
+        QAccessibleTextInterface* text = accessible->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->characterCount(), 8);
+        QCOMPARE(text->text(0, 8), QStringLiteral("one\r\ntwo"));
+        int from = 0, to = 0;
+        text->selection(0, &from, &to);
+        QCOMPARE(QPair(from, to), QPair(5, 8));
+        text->setCursorPosition(2);
+        QCOMPARE(view.caretPosition(), qsizetype(2));
     }
 
     void longLinesAreKeptWhole() {

@@ -1,5 +1,8 @@
 #include "log_view.h"
 
+#include "log_view_accessible.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -32,6 +35,7 @@ QStringView clipboardLineBreak() {
 }  // namespace
 
 LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent), store_(kDefaultCapacity) {
+    LogViewAccessible::install();
     setFont(QFont(QStringLiteral("Arial"), 9));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -60,11 +64,21 @@ void LogView::setLogText(const QString& text) {
             store_.append(line);
         }
     }
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, text);
+        QAccessible::updateAccessibility(&event);
+    }
     changed();
 }
 
 void LogView::appendLine(const QString& line) {
+    const qsizetype end = logLength();
     store_.append(line);
+    if (QAccessible::isActive()) {
+        const QString inserted = end == 0 ? line : kLineBreak + line;
+        QAccessibleTextInsertEvent event(this, int(end), inserted);
+        QAccessible::updateAccessibility(&event);
+    }
     changed();
 }
 
@@ -77,13 +91,19 @@ void LogView::changed() {
     emit textChanged();
 }
 
+void LogView::select(qsizetype from, qsizetype to) {
+    anchor_ = std::clamp<qsizetype>(from, 0, logLength());
+    caret_ = std::clamp<qsizetype>(to, 0, logLength());
+    viewport()->update();
+}
+
 void LogView::setCaretPosition(qsizetype position) {
     anchor_ = caret_ = std::clamp<qsizetype>(position, 0, logLength());
     viewport()->update();
 }
 
 QString LogView::selectedText() const {
-    return store_.text(std::min(anchor_, caret_), std::max(anchor_, caret_));
+    return store_.text(selectionStart(), selectionEnd());
 }
 
 void LogView::selectAll() {
@@ -94,8 +114,8 @@ void LogView::selectAll() {
 
 void LogView::copy() const {
     if (hasSelection()) {
-        QGuiApplication::clipboard()->setText(store_.text(
-            std::min(anchor_, caret_), std::max(anchor_, caret_), clipboardLineBreak()));
+        QGuiApplication::clipboard()->setText(
+            store_.text(selectionStart(), selectionEnd(), clipboardLineBreak()));
     }
 }
 
@@ -232,8 +252,8 @@ void LogView::paintEvent(QPaintEvent*) {
     layOutShownLines();
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
-    const qsizetype selectionStart = std::min(anchor_, caret_);
-    const qsizetype selectionEnd = std::max(anchor_, caret_);
+    const qsizetype selectedFrom = selectionStart();
+    const qsizetype selectedTo = selectionEnd();
     QTextCharFormat selected;
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
@@ -242,9 +262,9 @@ void LogView::paintEvent(QPaintEvent*) {
         const qsizetype start = store_.lineStart(line.index);
         const qsizetype length = line.layout->text().size();
         QList<QTextLayout::FormatRange> selections;
-        if (selectionStart < start + length && selectionEnd > start) {
-            const qsizetype from = std::max<qsizetype>(selectionStart - start, 0);
-            const qsizetype to = std::min<qsizetype>(selectionEnd - start, length);
+        if (selectedFrom < start + length && selectedTo > start) {
+            const qsizetype from = std::max<qsizetype>(selectedFrom - start, 0);
+            const qsizetype to = std::min<qsizetype>(selectedTo - start, length);
             selections.append({static_cast<int>(from), static_cast<int>(to - from), selected});
         }
         const QPointF origin(kMargin, line.top);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTextLayout>
 
+#include <algorithm>
+
 #include <memory>
 #include <vector>
 
@@ -51,6 +53,10 @@ public:
     // Puts the caret there with nothing selected, as a click does.
     void setCaretPosition(qsizetype position);
     bool hasSelection() const { return anchor_ != caret_; }
+    qsizetype selectionStart() const { return std::min(anchor_, caret_); }
+    qsizetype selectionEnd() const { return std::max(anchor_, caret_); }
+    // Selects from..to, the caret at to.
+    void select(qsizetype from, qsizetype to);
     QString selectedText() const;
     void selectAll();
     void copy() const;
