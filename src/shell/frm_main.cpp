@@ -21,7 +21,8 @@ namespace {
 constexpr int kLogWidth = 537;
 constexpr int kLogHeight = 73;
 
-QString fromClient(const std::u16string& text) {
+// Client text as the caption and start-up line show it: display-safe.
+QString shownFromClient(const std::u16string& text) {
     return eventlog::displayText(QString::fromStdU16String(text));
 }
 
@@ -105,7 +106,7 @@ void frmMain::Form_Load() {
     loadAbout();
     MSN = services_.connectClient(handlers_);
     applyCaptionRule();
-    const QString signinName = fromClient(requireClient().MySigninName());
+    const QString signinName = shownFromClient(requireClient().MySigninName());
     txtLog->setLogText(QStringLiteral("Quavel Wardel Loaded for ") + signinName +
                        QStringLiteral(" on ") +
                        eventlog::formatShortDate(services_.clock.now().date(), services_.locale));
@@ -132,7 +133,7 @@ messenger::Client& frmMain::requireClient() {
 
 void frmMain::applyCaptionRule() {
     messenger::Client& msn = requireClient();
-    const QString friendlyName = fromClient(msn.MyFriendlyName());
+    const QString friendlyName = shownFromClient(msn.MyFriendlyName());
     const QString statusText = eventlog::GetStatusText(messenger::narrowStatus(msn.MyStatus()));
     setWindowTitle(literalWindowTitle(friendlyName + QStringLiteral(" (") + statusText +
                                       QStringLiteral(")") + QStringLiteral(" - Quavel Logger")));
