@@ -5,13 +5,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation dbus)
 if [[ "${1:-}" == "--tests" ]]; then
     # The end-to-end test drives the real program in a virtual X display;
     # the desktop entry and the Windows version record are checked too;
-    # the fuzz target needs clang and its libFuzzer runtime.
+    # the fuzz target needs clang and its libFuzzer runtime; the real-client
+    # test a libpurple client, an XMPP server and a scripted peer.
     packages+=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-        clang libclang-rt-14-dev)
+        clang libclang-rt-14-dev finch prosody python3-slixmpp tmux)
 fi
 
 missing=()

@@ -21,7 +21,7 @@ private slots:
         // Without a client to attach to, start-up fails: reported, no window.
         QTest::newRow("no client found")
             << QStringList() << 1
-            << QStringLiteral("Quavel Logger: Error 0x80040154 (-2147221164): No messenger client was found.");
+            << QStringLiteral("Quavel Logger: Error 0x80040154 (-2147221164): No messenger client was found");
     }
     void run() {
         QFETCH(QStringList, arguments);

@@ -54,6 +54,9 @@ public:
     virtual void OnMyFriendlyNameChange(std::int32_t hr,
                                         const std::u16string& bstrPrevFriendlyName) = 0;
     virtual void OnMyStatusChange(std::int32_t hr, std::int32_t mMyStatus) = 0;
+    // A failure outside any call the program made: the client quit, or sent
+    // an event that could not be read.
+    virtual void OnClientError(const Error& error) = 0;
 
 protected:
     ~EventSink() = default;

@@ -41,6 +41,7 @@ public:
     void OnMyFriendlyNameChange(std::int32_t hr,
                                 const std::u16string& bstrPrevFriendlyName) override;
     void OnMyStatusChange(std::int32_t hr, std::int32_t mMyStatus) override;
+    void OnClientError(const Error& error) override { host_.reportError(error); }
 
     // The handlers; each throws Error at the first failing call, before
     // anything is logged.

@@ -15,6 +15,9 @@
 #include "demo/demo_service.h"
 #include "error_report.h"
 #include "frm_main.h"
+#ifdef QUAVEL_HAVE_PURPLE
+#include "purple/purple_client.h"
+#endif
 
 namespace shell {
 
@@ -36,9 +39,14 @@ void print(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// The client of this platform. None is bound here yet, so attaching fails as
+// The client of this platform. Where none is bound, attaching fails as
 // attaching to a client that is not installed does.
-messenger::ClientFactory platformClient() {
+messenger::ClientFactory platformClient([[maybe_unused]] const Options& options) {
+#ifdef QUAVEL_HAVE_PURPLE
+    return [account = options.account](messenger::EventSink& sink) {
+        return messenger::purple::connect(sink, account);
+    };
+#else
     return [](messenger::EventSink&) -> std::unique_ptr<messenger::Client> {
         throw messenger::Error(
             messenger::errc::kClassNotRegistered,
@@ -46,6 +54,7 @@ messenger::ClientFactory platformClient() {
             u"start Quavel Logger again. To try Quavel Logger without one, start it with "
             u"--demo.");
     };
+#endif
 }
 
 bool canShowDialogs() {
@@ -60,14 +69,11 @@ int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShow
     const ParsedCommandLine command = parseCommandLine(argumentList(argc, argv));
     switch (command.action) {
         case ParsedCommandLine::Action::ShowHelp:
-        case ParsedCommandLine::Action::ShowVersion:
-            print(stdout, command.text);
-            return 0;
+        case ParsedCommandLine::Action::ShowVersion: print(stdout, command.text); return 0;
         case ParsedCommandLine::Action::Fail:
             print(stderr, command.text + u'\n');
             return kExitUsage;
-        case ParsedCommandLine::Action::Run:
-            break;
+        case ParsedCommandLine::Action::Run: break;
     }
     const Options& options = command.options;
 
@@ -91,7 +97,7 @@ int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShow
             return messenger::demo::connect(demo, sink);
         };
     } else {
-        connectClient = platformClient();
+        connectClient = platformClient(options);
     }
 
     frmMain window({connectClient, clock, QLocale(), errors, [] { QApplication::exit(0); }});

@@ -32,7 +32,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("With --demo: mean time between simulated events, in milliseconds "
                        "(default 4000)."),
         QStringLiteral("ms"));
-    parser.addOptions({demo, seed, interval});
+    const QCommandLineOption account(
+        QStringLiteral("account"),
+        QStringLiteral(
+            "Log the client account <name> (as in alice@example.org) rather than the first one "
+            "signed in."),
+        QStringLiteral("name"));
+    parser.addOptions({demo, seed, interval, account});
 
     ParsedCommandLine result;
     const QString executable =
@@ -86,6 +92,11 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     }
     if ((parser.isSet(seed) || parser.isSet(interval)) && !result.options.demo) {
         return fail(QStringLiteral("--seed and --demo-interval only apply with --demo."));
+    }
+    result.options.account = parser.value(account);
+    if (parser.isSet(account) && (result.options.demo || result.options.account.isEmpty())) {
+        return fail(
+            QStringLiteral("--account needs an account name and does not apply with --demo."));
     }
     return result;
 }

@@ -12,6 +12,7 @@ struct Options {
     bool demo = false;
     std::optional<std::uint32_t> seed;
     int demoIntervalMs = 4000;
+    QString account;  // the client account to log; empty: the first signed-in one
 };
 
 struct ParsedCommandLine {

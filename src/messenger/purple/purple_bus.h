@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+#include <cstdint>
+
+#include "../messenger_error.h"
+
+namespace messenger::purple {
+
+// Our numbers for what can go wrong on the bus; the description carries the
+// D-Bus error's name and message.
+namespace errc {
+inline constexpr std::int32_t kInvalidHandle = static_cast<std::int32_t>(0x80040301);
+inline constexpr std::int32_t kClientGone = static_cast<std::int32_t>(0x80040302);
+inline constexpr std::int32_t kTimeout = static_cast<std::int32_t>(0x80040303);
+inline constexpr std::int32_t kMalformedReply = static_cast<std::int32_t>(0x80040304);
+inline constexpr std::int32_t kBusFailure = static_cast<std::int32_t>(0x80040305);
+inline constexpr std::int32_t kNotSupported = static_cast<std::int32_t>(0x80040306);
+inline constexpr std::int32_t kNoAccount = static_cast<std::int32_t>(0x80040307);
+}  // namespace errc
+
+inline const QString kService = QStringLiteral("im.pidgin.purple.PurpleService");
+inline const QString kPath = QStringLiteral("/im/pidgin/purple/PurpleObject");
+inline const QString kInterface = QStringLiteral("im.pidgin.purple.PurpleInterface");
+
+Error toError(std::int32_t number, const QString& text);
+
+// Calls on libpurple's D-Bus object. Every call waits for its reply (a few
+// seconds at most), checks the reply's signature and turns any failure into
+// messenger::Error. Handles are int32; 0 is none.
+class PurpleBus {
+public:
+    explicit PurpleBus(QDBusConnection connection) : connection_(std::move(connection)) {}
+
+    QDBusConnection& connection() { return connection_; }
+
+    std::int32_t callInt(const QString& method, const QVariantList& arguments = {}) const;
+    QString callString(const QString& method, const QVariantList& arguments = {}) const;
+    QList<std::int32_t> callIntList(const QString& method,
+                                    const QVariantList& arguments = {}) const;
+    void callVoid(const QString& method, const QVariantList& arguments = {}) const;
+
+private:
+    QDBusMessage call(const QString& method, const QVariantList& arguments,
+                      QLatin1String signature) const;
+
+    mutable QDBusConnection connection_;
+};
+
+}  // namespace messenger::purple

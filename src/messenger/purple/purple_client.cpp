@@ -1,0 +1,435 @@
+#include "purple_client.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+
+#include <functional>
+#include <utility>
+
+#include "purple_status.h"
+
+namespace messenger::purple {
+
+namespace {
+
+// Every signal is taken as a whole message and read here: the signatures
+// libpurple's introspection gives are wrong for strings and booleans.
+constexpr const char* kSignals[] = {
+    "AccountStatusChanged", "AccountAliasChanged", "BuddyStatusChanged", "BuddySignedOn",
+    "BuddySignedOff",       "BuddyIdleChanged",    "BlistNodeAliased",   "ConversationCreated",
+    "DeletingConversation", "ChatBuddyJoined",     "ChatBuddyLeft"};
+
+constexpr std::int32_t kBuddyNode = 2;
+constexpr std::int32_t kImConversation = 1;
+constexpr std::int32_t kChatConversation = 2;
+constexpr int kReattachIntervalMs = 1000;
+constexpr int kReattachTries = 15;
+
+// "alice@example.org/laptop" signs in as "alice@example.org".
+std::u16string withoutResource(const QString& name) {
+    return name.section(u'/', 0, 0).toStdU16String();
+}
+
+// A conversation's member as it was when the conversation opened: by the
+// time it closes, libpurple has already freed it.
+class RememberedContact final : public Contact {
+public:
+    RememberedContact(std::u16string signinName, std::u16string friendlyName)
+        : signinName_(std::move(signinName)), friendlyName_(std::move(friendlyName)) {}
+    std::u16string SigninName() const override { return signinName_; }
+    std::u16string FriendlyName() const override { return friendlyName_; }
+    std::int32_t Status() const override { return MISTATUS_ONLINE; }
+
+private:
+    std::u16string signinName_;
+    std::u16string friendlyName_;
+};
+
+class RememberedContacts final : public ContactList {
+public:
+    explicit RememberedContacts(std::vector<std::shared_ptr<Contact>> contacts)
+        : contacts_(std::move(contacts)) {}
+    std::int32_t Count() const override { return static_cast<std::int32_t>(contacts_.size()); }
+    std::shared_ptr<Contact> Item(std::int32_t index) const override {
+        if (index < 0 || index >= Count()) {
+            throw Error(messenger::errc::kBadIndex, u"Invalid index.");
+        }
+        return contacts_[static_cast<std::size_t>(index)];
+    }
+
+private:
+    std::vector<std::shared_ptr<Contact>> contacts_;
+};
+
+class Conversation final : public ConversationWindow {
+public:
+    explicit Conversation(std::vector<std::shared_ptr<Contact>> members)
+        : members_(std::move(members)) {}
+    std::shared_ptr<ContactList> Contacts() const override {
+        return std::make_shared<RememberedContacts>(members_);
+    }
+
+private:
+    std::vector<std::shared_ptr<Contact>> members_;
+};
+
+// A buddy on the user's list, read live from the client.
+class Buddy final : public Contact {
+public:
+    Buddy(std::shared_ptr<PurpleBus> bus, std::int32_t handle,
+          std::function<std::int32_t(std::int32_t)> status)
+        : bus_(std::move(bus)), handle_(handle), status_(std::move(status)) {}
+    std::u16string SigninName() const override {
+        return withoutResource(bus_->callString(QStringLiteral("PurpleBuddyGetName"), {handle_}));
+    }
+    std::u16string FriendlyName() const override {
+        return bus_->callString(QStringLiteral("PurpleBuddyGetAlias"), {handle_}).toStdU16String();
+    }
+    std::int32_t Status() const override { return status_(handle_); }
+
+private:
+    std::shared_ptr<PurpleBus> bus_;
+    std::int32_t handle_;
+    std::function<std::int32_t(std::int32_t)> status_;
+};
+
+std::int32_t intArgument(const QDBusMessage& message, int index) {
+    const QVariant value = message.arguments().value(index);
+    if (value.userType() != QMetaType::Int) {
+        throw toError(errc::kMalformedReply, QStringLiteral("The signal %1 came with '%2'.")
+                                                 .arg(message.member(), message.signature()));
+    }
+    return value.toInt();
+}
+
+}  // namespace
+
+PurpleClient::PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName)
+    : bus_(std::make_shared<PurpleBus>(std::move(connection))),
+      sink_(sink),
+      accountName_(accountName) {
+    QDBusConnectionInterface* daemon = bus_->connection().interface();
+    if (!bus_->connection().isConnected() || !daemon ||
+        !daemon->isServiceRegistered(kService).value()) {
+        throw Error(
+            messenger::errc::kClassNotRegistered,
+            u"No messenger client was found: neither Pidgin nor Finch is on this session's bus. "
+            u"Start Pidgin or Finch and sign in, then start Quavel Logger again. To try Quavel "
+            u"Logger without one, start it with --demo.");
+    }
+    attach();
+    for (const char* signal : kSignals) {
+        bus_->connection().connect(kService, kPath, kInterface, QString::fromLatin1(signal), this,
+                                   SLOT(onSignal(QDBusMessage)));
+    }
+    watcher_ = new QDBusServiceWatcher(
+        kService, bus_->connection(),
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
+        this);
+    QObject::connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
+                     &PurpleClient::onClientQuit);
+    QObject::connect(watcher_, &QDBusServiceWatcher::serviceRegistered, this,
+                     &PurpleClient::onClientBack);
+    reattach_.setInterval(kReattachIntervalMs);
+    QObject::connect(&reattach_, &QTimer::timeout, this, &PurpleClient::retryAttach);
+}
+
+PurpleClient::~PurpleClient() {
+    // Ends the subscription: no signal reaches the sink after this.
+    for (const char* signal : kSignals) {
+        bus_->connection().disconnect(kService, kPath, kInterface, QString::fromLatin1(signal),
+                                      this, SLOT(onSignal(QDBusMessage)));
+    }
+}
+
+void PurpleClient::attach() {
+    const QList<std::int32_t> accounts =
+        bus_->callIntList(QStringLiteral("PurpleAccountsGetAllActive"));
+    std::int32_t chosen = 0;
+    for (const std::int32_t account : accounts) {
+        if (!accountName_.isEmpty()) {
+            const QString name =
+                bus_->callString(QStringLiteral("PurpleAccountGetUsername"), {account});
+            if (name.compare(accountName_, Qt::CaseInsensitive) == 0 ||
+                name.section(u'/', 0, 0).compare(accountName_, Qt::CaseInsensitive) == 0) {
+                chosen = account;
+                break;
+            }
+        } else if (bus_->callInt(QStringLiteral("PurpleAccountIsConnected"), {account}) != 0) {
+            chosen = account;
+            break;
+        }
+    }
+    if (chosen == 0 && accountName_.isEmpty() && !accounts.isEmpty()) {
+        chosen = accounts.first();  // not connected yet: its sign-on comes as a status change
+    }
+    if (chosen == 0) {
+        throw toError(
+            errc::kNoAccount,
+            accountName_.isEmpty()
+                ? QStringLiteral(
+                      "Your messenger client has no enabled account. Enable one and sign "
+                      "in, then start Quavel Logger again.")
+                : QStringLiteral("Your messenger client has no enabled account named %1. Start "
+                                 "Quavel Logger without --account to use the first one.")
+                      .arg(accountName_));
+    }
+    account_ = chosen;
+    myAlias_ = bus_->callString(QStringLiteral("PurpleAccountGetAlias"), {account_});
+    buddyStatuses_.clear();
+    buddyAliases_.clear();
+    conversations_.clear();
+    // What each buddy shows now, so that only later changes are told.
+    for (const std::int32_t buddy :
+         bus_->callIntList(QStringLiteral("PurpleFindBuddies"), {account_, QString()})) {
+        buddyAliases_.insert(buddy,
+                             bus_->callString(QStringLiteral("PurpleBuddyGetAlias"), {buddy}));
+        buddyStatuses_.insert(buddy, buddyStatus(buddy));
+    }
+    for (const std::int32_t conversation :
+         bus_->callIntList(QStringLiteral("PurpleGetConversations"))) {
+        if (bus_->callInt(QStringLiteral("PurpleConversationGetAccount"), {conversation}) ==
+            account_) {
+            rememberConversation(conversation);
+        }
+    }
+}
+
+std::int32_t PurpleClient::requireAccount() const {
+    if (account_ == 0) {
+        throw toError(errc::kClientGone,
+                      QStringLiteral("Your messenger client has quit; Quavel Logger attaches "
+                                     "again when it comes back."));
+    }
+    return account_;
+}
+
+std::u16string PurpleClient::MySigninName() const {
+    return withoutResource(
+        bus_->callString(QStringLiteral("PurpleAccountGetUsername"), {requireAccount()}));
+}
+
+std::u16string PurpleClient::MyFriendlyName() const {
+    return bus_->callString(QStringLiteral("PurpleAccountGetAlias"), {requireAccount()})
+        .toStdU16String();
+}
+
+std::int32_t PurpleClient::statusOfPresence(std::int32_t presence) const {
+    const std::int32_t status =
+        bus_->callInt(QStringLiteral("PurplePresenceGetActiveStatus"), {presence});
+    const std::int32_t type = bus_->callInt(QStringLiteral("PurpleStatusGetType"), {status});
+    const std::int32_t primitive =
+        bus_->callInt(QStringLiteral("PurpleStatusTypeGetPrimitive"), {type});
+    const QString message = bus_->callString(QStringLiteral("PurpleStatusGetAttrString"),
+                                             {status, QStringLiteral("message")});
+    const bool idle = bus_->callInt(QStringLiteral("PurplePresenceIsIdle"), {presence}) != 0;
+    return statusFromPurple(primitive, message.toStdU16String(), idle);
+}
+
+std::int32_t PurpleClient::MyStatus() const {
+    return statusOfPresence(
+        bus_->callInt(QStringLiteral("PurpleAccountGetPresence"), {requireAccount()}));
+}
+
+std::int32_t PurpleClient::buddyStatus(std::int32_t buddy) const {
+    return statusOfPresence(bus_->callInt(QStringLiteral("PurpleBuddyGetPresence"), {buddy}));
+}
+
+void PurpleClient::SetMyStatus(std::int32_t status) {
+    const std::int32_t account = requireAccount();
+    const auto request = purpleRequestFor(status);
+    if (!request) {
+        throw Error(messenger::errc::kInvalidArgument,
+                    u"Your messenger client cannot be set to that status.");
+    }
+    // Signing off would be "offline"; appearing offline needs an invisible
+    // status, which not every service has. Say so rather than sign off.
+    if (request->primitive == kInvisible &&
+        bus_->callInt(QStringLiteral("PurpleAccountGetStatusTypeWithPrimitive"),
+                      {account, kInvisible}) == 0) {
+        throw toError(errc::kNotSupported,
+                      QStringLiteral("This account's service has no way to appear offline "
+                                     "while signed in; your status is unchanged."));
+    }
+    // As the client's own status box does: a transient saved status.
+    const QString message = QString::fromStdU16String(request->message);
+    std::int32_t saved =
+        bus_->callInt(QStringLiteral("PurpleSavedstatusFindTransientByTypeAndMessage"),
+                      {request->primitive, message});
+    if (saved == 0) {
+        saved =
+            bus_->callInt(QStringLiteral("PurpleSavedstatusNew"), {QString(), request->primitive});
+        if (!message.isEmpty()) {
+            bus_->callVoid(QStringLiteral("PurpleSavedstatusSetMessage"), {saved, message});
+        }
+    }
+    bus_->callVoid(QStringLiteral("PurpleSavedstatusActivate"), {saved});
+}
+
+bool PurpleClient::isOurs(std::int32_t buddy) const {
+    return bus_->callInt(QStringLiteral("PurpleBuddyGetAccount"), {buddy}) == account_;
+}
+
+std::vector<std::shared_ptr<Contact>> PurpleClient::membersOf(std::int32_t conversation) const {
+    std::vector<std::shared_ptr<Contact>> members;
+    const std::int32_t type =
+        bus_->callInt(QStringLiteral("PurpleConversationGetType"), {conversation});
+    if (type == kImConversation) {
+        const QString name =
+            bus_->callString(QStringLiteral("PurpleConversationGetName"), {conversation});
+        const std::int32_t buddy =
+            bus_->callInt(QStringLiteral("PurpleFindBuddy"), {account_, name});
+        if (buddy != 0) {
+            const Buddy live(bus_, buddy, [this](std::int32_t b) { return buddyStatus(b); });
+            members.push_back(
+                std::make_shared<RememberedContact>(live.SigninName(), live.FriendlyName()));
+        } else {
+            members.push_back(
+                std::make_shared<RememberedContact>(withoutResource(name), withoutResource(name)));
+        }
+    } else if (type == kChatConversation) {
+        const std::int32_t chat =
+            bus_->callInt(QStringLiteral("PurpleConversationGetChatData"), {conversation});
+        for (const std::int32_t user :
+             bus_->callIntList(QStringLiteral("PurpleConvChatGetUsers"), {chat})) {
+            const QString name =
+                bus_->callString(QStringLiteral("PurpleConvChatCbGetName"), {user});
+            members.push_back(
+                std::make_shared<RememberedContact>(name.toStdU16String(), name.toStdU16String()));
+        }
+    }
+    return members;
+}
+
+void PurpleClient::rememberConversation(std::int32_t conversation) {
+    conversations_.insert(conversation, membersOf(conversation));
+}
+
+void PurpleClient::onSignal(const QDBusMessage& message) {
+    if (account_ == 0) {
+        return;
+    }
+    const QString signal = message.member();
+    try {
+        if (signal == QStringLiteral("AccountStatusChanged")) {
+            if (intArgument(message, 0) == account_) {
+                sink_.OnMyStatusChange(0, MyStatus());
+            }
+        } else if (signal == QStringLiteral("AccountAliasChanged")) {
+            // libpurple repeats the alias unchanged while it loads: only a
+            // real change is one.
+            if (intArgument(message, 0) == account_) {
+                const QString alias =
+                    bus_->callString(QStringLiteral("PurpleAccountGetAlias"), {account_});
+                if (alias != myAlias_) {
+                    const QString previous = std::exchange(myAlias_, alias);
+                    sink_.OnMyFriendlyNameChange(0, previous.toStdU16String());
+                }
+            }
+        } else if (signal == QStringLiteral("BuddyStatusChanged") ||
+                   signal == QStringLiteral("BuddySignedOn") ||
+                   signal == QStringLiteral("BuddySignedOff") ||
+                   signal == QStringLiteral("BuddyIdleChanged")) {
+            const std::int32_t buddy = intArgument(message, 0);
+            if (isOurs(buddy)) {
+                // A new status message alone is no change of status.
+                const std::int32_t status = buddyStatus(buddy);
+                const auto known = buddyStatuses_.constFind(buddy);
+                if (known == buddyStatuses_.cend() || *known != status) {
+                    buddyStatuses_.insert(buddy, status);
+                    sink_.OnContactStatusChange(
+                        std::make_shared<Buddy>(bus_, buddy,
+                                                [this](std::int32_t b) { return buddyStatus(b); }),
+                        status);
+                }
+            }
+        } else if (signal == QStringLiteral("BlistNodeAliased")) {
+            const std::int32_t node = intArgument(message, 0);
+            if (bus_->callInt(QStringLiteral("PurpleBlistNodeGetType"), {node}) == kBuddyNode &&
+                isOurs(node)) {
+                // The shown name may stay what it was (a local alias wins
+                // over a new nickname): only a change of it is one.
+                const QString alias =
+                    bus_->callString(QStringLiteral("PurpleBuddyGetAlias"), {node});
+                const QString previous =
+                    buddyAliases_.value(node, message.arguments().value(1).toString());
+                if (alias != previous) {
+                    buddyAliases_.insert(node, alias);
+                    sink_.OnContactFriendlyNameChange(
+                        0,
+                        std::make_shared<Buddy>(bus_, node,
+                                                [this](std::int32_t b) { return buddyStatus(b); }),
+                        previous.toStdU16String());
+                }
+            }
+        } else if (signal == QStringLiteral("ConversationCreated")) {
+            const std::int32_t conversation = intArgument(message, 0);
+            if (bus_->callInt(QStringLiteral("PurpleConversationGetAccount"), {conversation}) ==
+                account_) {
+                rememberConversation(conversation);
+                sink_.OnIMWindowCreated(
+                    std::make_shared<Conversation>(conversations_.value(conversation)));
+            }
+        } else if (signal == QStringLiteral("DeletingConversation")) {
+            const auto members = conversations_.take(intArgument(message, 0));
+            if (!members.empty()) {
+                sink_.OnIMWindowDestroyed(std::make_shared<Conversation>(members));
+            }
+        } else if (signal == QStringLiteral("ChatBuddyJoined") ||
+                   signal == QStringLiteral("ChatBuddyLeft")) {
+            const std::int32_t conversation = intArgument(message, 0);
+            if (conversations_.contains(conversation)) {
+                rememberConversation(conversation);
+            }
+        }
+    } catch (const Error& error) {
+        // A signal about an object already gone, or a malformed one: the
+        // program hears of it like any failed call.
+        sink_.OnClientError(error);
+    }
+}
+
+void PurpleClient::onClientQuit() {
+    if (account_ == 0) {
+        return;
+    }
+    account_ = 0;
+    reattach_.stop();
+    sink_.OnClientError(
+        toError(errc::kClientGone, QStringLiteral("Your messenger client has quit. The log is "
+                                                  "kept; Quavel Logger attaches again when it "
+                                                  "comes back.")));
+}
+
+void PurpleClient::onClientBack() {
+    // The client takes its name on the bus a moment before its account is
+    // ready: try for a while.
+    reattachTries_ = 0;
+    reattach_.start();
+}
+
+void PurpleClient::retryAttach() {
+    try {
+        attach();
+        if (bus_->callInt(QStringLiteral("PurpleAccountIsConnected"), {account_}) == 0 &&
+            ++reattachTries_ < kReattachTries) {
+            account_ = 0;
+            return;
+        }
+        reattach_.stop();
+        sink_.OnMyStatusChange(0, MyStatus());
+    } catch (const Error& error) {
+        account_ = 0;
+        if (++reattachTries_ >= kReattachTries) {
+            reattach_.stop();
+            sink_.OnClientError(error);
+        }
+    }
+}
+
+std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName,
+                                QDBusConnection connection) {
+    return std::make_unique<PurpleClient>(std::move(connection), sink, accountName);
+}
+
+}  // namespace messenger::purple

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+#include "../client.h"
+#include "purple_bus.h"
+
+class QDBusServiceWatcher;
+
+namespace messenger::purple {
+
+// A libpurple client (Pidgin, Finch) reached over D-Bus. Attaching picks the
+// user's account: the one named, else the first active one that is
+// connected, else the first active one. The client's signals become the six
+// events; when the client quits the sink hears of it once, and when it comes
+// back the binding attaches again.
+class PurpleClient final : public QObject, public Client {
+    Q_OBJECT
+
+public:
+    // Throws Error when no client is on the bus or it has no account.
+    PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName);
+    ~PurpleClient() override;
+
+    std::u16string MySigninName() const override;
+    std::u16string MyFriendlyName() const override;
+    std::int32_t MyStatus() const override;
+    void SetMyStatus(std::int32_t status) override;
+
+private slots:
+    void onSignal(const QDBusMessage& message);
+    void onClientQuit();
+    void onClientBack();
+    void retryAttach();
+
+private:
+    void attach();
+    std::int32_t requireAccount() const;
+    std::int32_t statusOfPresence(std::int32_t presence) const;
+    std::int32_t buddyStatus(std::int32_t buddy) const;
+    bool isOurs(std::int32_t buddy) const;
+    std::vector<std::shared_ptr<Contact>> membersOf(std::int32_t conversation) const;
+    void rememberConversation(std::int32_t conversation);
+
+    std::shared_ptr<PurpleBus> bus_;
+    EventSink& sink_;
+    QString accountName_;
+    std::int32_t account_ = 0;
+    QString myAlias_;
+    // What was last seen, so that only real changes are told.
+    QHash<std::int32_t, std::int32_t> buddyStatuses_;
+    QHash<std::int32_t, QString> buddyAliases_;
+    QHash<std::int32_t, std::vector<std::shared_ptr<Contact>>> conversations_;
+    QDBusServiceWatcher* watcher_ = nullptr;
+    QTimer reattach_;
+    int reattachTries_ = 0;
+};
+
+std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName,
+                                QDBusConnection connection = QDBusConnection::sessionBus());
+
+}  // namespace messenger::purple

@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# The program against a real libpurple client: Prosody on loopback, Finch
+# signed in as alice on a private session bus, a scripted XMPP peer (bob),
+# and Quavel Logger itself in a virtual display, driven through its menus.
+# Checks its log and caption line by line.
+#   real_peer.sh PROGRAM
+set -uo pipefail
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+python=/usr/bin/python3
+for tool in prosody finch tmux dbus-daemon dbus-send xvfb-run xdotool xclip openbox; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+"$python" -c "import slixmpp" 2>/dev/null || { echo "SKIP: python3-slixmpp is not installed"; exit 77; }
+
+if [[ "${2:-}" != "--inside-display" ]]; then
+    work=$(mktemp -d)
+    export QUAVEL_WORK=$work
+    cleanup() {
+        tmux -L "quavel-$$" kill-server 2>/dev/null
+        for pidfile in "$work"/*.pid; do [ -f "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null; done
+        rm -rf "$work"
+    }
+    trap cleanup EXIT
+    port=$("$python" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    export QUAVEL_PORT=$port
+
+    # Prosody, with alice and bob on each other's rosters.
+    mkdir -p "$work/data/localhost/accounts" "$work/data/localhost/roster"
+    cat > "$work/prosody.cfg.lua" <<CFG
+daemonize = false
+run_as_root = true
+pidfile = "$work/prosody.pid"
+data_path = "$work/data"
+c2s_ports = { $port }
+c2s_interfaces = { "127.0.0.1" }
+s2s_ports = { }
+http_ports = { }
+https_ports = { }
+modules_enabled = { "roster"; "saslauth"; "disco"; "presence"; "message"; "iq"; "ping"; "pep"; "private" }
+modules_disabled = { "s2s"; "tls"; "posix" }
+c2s_require_encryption = false
+allow_unencrypted_plain_auth = true
+authentication = "internal_plain"
+log = { { levels = { min = "error" }, to = "file", filename = "$work/prosody.log" } }
+VirtualHost "localhost"
+Component "conference.localhost" "muc"
+    muc_room_locking = false
+CFG
+    printf 'return { ["password"] = "alicepw" };\n' > "$work/data/localhost/accounts/alice.dat"
+    printf 'return { ["password"] = "bobpw" };\n' > "$work/data/localhost/accounts/bob.dat"
+    printf 'return { ["bob@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
+        > "$work/data/localhost/roster/alice.dat"
+    printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
+        > "$work/data/localhost/roster/bob.dat"
+    prosody --config "$work/prosody.cfg.lua" > "$work/prosody.out" 2>&1 &
+
+    # Finch as alice, on a bus of its own.
+    mkdir -p "$work/finch"
+    cat > "$work/finch/accounts.xml" <<XML
+<?xml version='1.0' encoding='UTF-8' ?>
+<account version='1.0'><account>
+  <protocol>prpl-jabber</protocol><name>alice@localhost/finch</name><password>alicepw</password>
+  <alias>Alice A</alias>
+  <settings>
+    <setting name='connect_server' type='string'>127.0.0.1</setting>
+    <setting name='port' type='int'>$port</setting>
+    <setting name='connection_security' type='string'>opportunistic_tls</setting>
+    <setting name='auth_plain_in_clear' type='bool'>1</setting>
+  </settings>
+  <settings ui='gnt-purple'><setting name='auto-login' type='bool'>1</setting></settings>
+</account></account>
+XML
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
+    dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --print-pid > "$work/dbus.pid" 2>/dev/null &
+    export QUAVEL_TMUX="quavel-$$"
+    timeout 120 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
+    exit
+fi
+
+# Inside the display from here.
+set -e
+work=$QUAVEL_WORK
+purple() {
+    dbus-send --session --print-reply=literal --dest=im.pidgin.purple.PurpleService \
+        /im/pidgin/purple/PurpleObject "im.pidgin.purple.PurpleInterface.$1" "${@:2}" 2>/dev/null
+}
+start_finch() {
+    tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $work/finch"
+    # Ready when alice is connected and bob is on her list.
+    for _ in $(seq 1 100); do
+        account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
+        if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
+            [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ]; then
+            return 0
+        fi
+        sleep 0.2
+    done
+    echo "Finch did not sign in"; return 1
+}
+wait_caption() {
+    local pattern
+    pattern=$(printf '%s' "$1" | sed 's/[()]/\\&/g')
+    timeout 10 xdotool search --sync --name "^$pattern\$" >/dev/null || {
+        echo "caption never read: $1 (it reads: $(xdotool getwindowname "$window"))"; return 1; }
+}
+choose_status() {  # the item's place in File > Change Status
+    xdotool mousemove --window "$window" 15 10 click 1
+    sleep 0.3
+    xdotool key Down Right
+    sleep 0.2
+    for _ in $(seq 1 "$1"); do xdotool key Down; done
+    xdotool key Return
+}
+read_log() {
+    # The failure report, a window of its own, goes first.
+    for report in $(xdotool search --name '^Quavel Logger$' 2>/dev/null); do
+        xdotool windowclose "$report" 2>/dev/null || true
+    done
+    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    xdotool mousemove --window "$window" 200 50 click 1
+    xdotool key ctrl+a ctrl+c
+    sleep 0.3
+    xclip -o -selection clipboard | sed -E 's/^\[[^]]*\] //'
+}
+
+openbox >/dev/null 2>&1 &
+start_finch
+LANG=en_US.UTF-8 "$program" 2> "$work/program.err" &
+echo $! > "$work/program.pid"
+window=$(timeout 20 xdotool search --sync --name '^Alice A \(Online\) - Quavel Logger$' | head -n1)
+
+# bob: statuses by show and message, a nickname, a message (a conversation).
+"$python" "$here/bob.py" bob@localhost bobpw "$QUAVEL_PORT" away "dnd:On The Phone" xa "away:Be Right Back" \
+    "away:Out To Lunch" "dnd:in a meeting" back "nick:Bobby B" "say:hello alice" > "$work/bob.out" 2>&1
+
+# alice: the seven commands, answered by the client (Offline: XMPP cannot
+# appear offline, which the program says instead of signing off).
+for item in "1 Busy" "2 Be Right Back" "3 Away" "4 On The Phone" "5 Out To Lunch" "0 Online"; do
+    choose_status "${item%% *}"
+    wait_caption "Alice A (${item#* }) - Quavel Logger"
+done
+choose_status 6
+sleep 1
+
+# The client quits and comes back.
+tmux -L "$QUAVEL_TMUX" kill-server
+sleep 1
+start_finch
+# Attached again: the client's status is logged and shown anew.
+for _ in $(seq 1 50); do
+    [ "$(read_log | tail -n1)" = "<alice@localhost> Status Changed To: Online" ] &&
+        [ "$(read_log | grep -c '')" -gt 18 ] && break
+    sleep 0.2
+done
+
+read_log > "$work/log.txt"
+cat > "$work/expected.txt" <<'LOG'
+<bob@localhost> Changed Status To: Online
+<bob@localhost> Changed Status To: Away
+<bob@localhost> Changed Status To: On The Phone
+<bob@localhost> Changed Status To: Away
+<bob@localhost> Changed Status To: Be Right Back
+<bob@localhost> Changed Status To: Out To Lunch
+<bob@localhost> Changed Status To: Busy
+<bob@localhost> Changed Status To: Online
+<bob@localhost> Changed Name To: Bobby B
+<bob@localhost> Opened Window
+<bob@localhost> Changed Status To: Appear Offline
+<alice@localhost> Status Changed To: Busy
+<alice@localhost> Status Changed To: Be Right Back
+<alice@localhost> Status Changed To: Away
+<alice@localhost> Status Changed To: On The Phone
+<alice@localhost> Status Changed To: Out To Lunch
+<alice@localhost> Status Changed To: Online
+<alice@localhost> Status Changed To: Online
+LOG
+echo "log:"; cat "$work/log.txt"; echo; echo "errors:"; cat "$work/program.err"
+head -n1 "$work/log.txt" | grep -q '^Quavel Wardel Loaded for alice@localhost on '
+# The log has no line break after its last line.
+diff "$work/expected.txt" <(tail -n +2 "$work/log.txt"; echo)
+grep -q 'Error 0x80040306 (-2147220730): This account.s service has no way to appear offline' "$work/program.err"
+grep -q 'Error 0x80040302 (-2147220734): Your messenger client has quit' "$work/program.err"
+echo "real client: all lines as expected"
