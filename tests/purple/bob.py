@@ -4,7 +4,7 @@ steps given on the command line, one a second, then signs off.
 
     bob.py JID PASSWORD PORT STEP...
     STEP: away | dnd:MESSAGE | xa | chat | back | nick:NAME | say:TEXT
-          | join:ROOM@HOST | leave:ROOM@HOST | wait:SECONDS
+          | join:ROOM@HOST | invite:ROOM@HOST | leave:ROOM@HOST | wait:SECONDS
 """
 import asyncio
 import sys
@@ -40,6 +40,8 @@ class Bob(slixmpp.ClientXMPP):
                 self.send_message(mto="alice@localhost", mbody=value, mtype="chat")
             elif kind == "join":
                 self.plugin["xep_0045"].join_muc(value, "bob")
+            elif kind == "invite":
+                self.plugin["xep_0045"].invite(value, "alice@localhost", reason="come in")
             elif kind == "leave":
                 self.plugin["xep_0045"].leave_muc(value, "bob")
             elif kind == "wait":
