@@ -24,7 +24,10 @@ missing_of() {
     done
 }
 mapfile -t missing < <(missing_of "${packages[@]}")
-mapfile -t missing_optional < <(missing_of "${optional[@]:-}")
+missing_optional=()
+if ((${#optional[@]})); then
+    mapfile -t missing_optional < <(missing_of "${optional[@]}")
+fi
 if ((${#missing[@]} + ${#missing_optional[@]})); then
     sudo=""
     if [[ $(id -u) -ne 0 ]]; then
