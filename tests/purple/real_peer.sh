@@ -30,7 +30,6 @@ if [[ "${2:-}" != "--inside-display" ]]; then
     cat > "$work/prosody.cfg.lua" <<CFG
 daemonize = false
 run_as_root = true
-pidfile = "$work/prosody.pid"
 data_path = "$work/data"
 c2s_ports = { $port }
 c2s_interfaces = { "127.0.0.1" }
@@ -54,6 +53,7 @@ CFG
     printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
         > "$work/data/localhost/roster/bob.dat"
     prosody --config "$work/prosody.cfg.lua" > "$work/prosody.out" 2>&1 &
+    echo $! > "$work/prosody.pid"
 
     # Finch as alice, on a bus of its own.
     mkdir -p "$work/finch"
