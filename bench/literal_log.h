@@ -21,7 +21,7 @@ public:
     QPlainTextEdit& view() { return view_; }
 
 private:
-    messenger::Client* client() override { return client_.get(); }
+    messenger::Client& client() override { return *client_; }
     void LogEvent(const QString& sEmail, const QString& sEventText) override;
     void applyCaptionRule() override {}
     void reportError(const messenger::Error&) override {}

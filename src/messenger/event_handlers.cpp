@@ -10,14 +10,6 @@ QString fromClient(const std::u16string& text) {
 }
 }  // namespace
 
-Client& EventHandlers::client() {
-    Client* client = host_.client();
-    if (!client) {
-        throw Error(errc::kNullObject, u"The messenger client has been released.");
-    }
-    return *client;
-}
-
 void EventHandlers::OnContactFriendlyNameChange(std::int32_t,
                                                 const std::shared_ptr<Object>& pMContact,
                                                 const std::u16string&) {
@@ -85,7 +77,7 @@ void EventHandlers::logForEachContact(const std::shared_ptr<Object>& pIMWindow,
 }
 
 void EventHandlers::MSN_OnMyFriendlyNameChange() {
-    Client& msn = client();
+    Client& msn = host_.client();
     const QString signinName = fromClient(msn.MySigninName());
     const QString friendlyName = fromClient(msn.MyFriendlyName());
     host_.LogEvent(signinName, QStringLiteral("Name changed to: ") + friendlyName);
@@ -94,7 +86,7 @@ void EventHandlers::MSN_OnMyFriendlyNameChange() {
 }
 
 void EventHandlers::MSN_OnMyStatusChange() {
-    Client& msn = client();
+    Client& msn = host_.client();
     const QString signinName = fromClient(msn.MySigninName());
     const std::int16_t status = narrowStatus(msn.MyStatus());
     host_.LogEvent(signinName,

@@ -9,8 +9,8 @@ namespace messenger {
 // What the handlers need of the window they serve.
 class HandlerHost {
 public:
-    // The attached client, or nullptr once it has been released.
-    virtual Client* client() = 0;
+    // The attached client; throws Error once it has been released.
+    virtual Client& client() = 0;
     virtual void LogEvent(const QString& sEmail, const QString& sEventText) = 0;
     virtual void applyCaptionRule() = 0;
     virtual void reportError(const Error& error) = 0;
@@ -53,7 +53,6 @@ public:
     void MSN_OnMyStatusChange();
 
 private:
-    Client& client();
     void logForEachContact(const std::shared_ptr<Object>& pIMWindow, const QString& eventText);
 
     HandlerHost& host_;

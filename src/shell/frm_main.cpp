@@ -106,7 +106,7 @@ void frmMain::Form_Load() {
     loadAbout();
     MSN = services_.connectClient(handlers_);
     applyCaptionRule();
-    const QString signinName = shownFromClient(requireClient().MySigninName());
+    const QString signinName = shownFromClient(client().MySigninName());
     txtLog->setLogText(QStringLiteral("Quavel Wardel Loaded for ") + signinName +
                        QStringLiteral(" on ") +
                        eventlog::formatShortDate(services_.clock.now().date(), services_.locale));
@@ -123,7 +123,7 @@ void frmMain::Form_Unload() {
     MSN.reset();
 }
 
-messenger::Client& frmMain::requireClient() {
+messenger::Client& frmMain::client() {
     if (!MSN) {
         throw messenger::Error(messenger::errc::kNullObject,
                                u"The messenger client has been released.");
@@ -132,7 +132,7 @@ messenger::Client& frmMain::requireClient() {
 }
 
 void frmMain::applyCaptionRule() {
-    messenger::Client& msn = requireClient();
+    messenger::Client& msn = client();
     const QString friendlyName = shownFromClient(msn.MyFriendlyName());
     const QString statusText = eventlog::GetStatusText(messenger::narrowStatus(msn.MyStatus()));
     setWindowTitle(literalWindowTitle(friendlyName + QStringLiteral(" (") + statusText +
@@ -153,7 +153,7 @@ void frmMain::reportError(const messenger::Error& error) {
 
 void frmMain::changeMyStatus(messenger::MISTATUS status) {
     // The log line and the caption follow from the client's answer.
-    messenger::runReportingFailures(*this, [&] { requireClient().SetMyStatus(status); });
+    messenger::runReportingFailures(*this, [&] { client().SetMyStatus(status); });
 }
 
 void frmMain::mnuOnline_Click() {

@@ -72,11 +72,10 @@ protected:
 
 private:
     // HandlerHost
-    messenger::Client* client() override { return MSN.get(); }
+    messenger::Client& client() override;
     void applyCaptionRule() override;
     void reportError(const messenger::Error& error) override;
 
-    messenger::Client& requireClient();
     void Form_Unload();
     void txtLog_Change();
     void createMenus();
