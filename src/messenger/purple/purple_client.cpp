@@ -266,6 +266,10 @@ void PurpleClient::SetMyStatus(std::int32_t status) {
     bus_->callVoid(QStringLiteral("PurpleSavedstatusActivate"), {saved});
 }
 
+std::shared_ptr<Contact> PurpleClient::liveBuddy(std::int32_t handle) const {
+    return std::make_shared<Buddy>(bus_, handle, [this](std::int32_t b) { return buddyStatus(b); });
+}
+
 bool PurpleClient::isOurs(std::int32_t buddy) const {
     return bus_->callInt(QStringLiteral("PurpleBuddyGetAccount"), {buddy}) == account_;
 }
@@ -280,9 +284,9 @@ std::vector<std::shared_ptr<Contact>> PurpleClient::membersOf(std::int32_t conve
         const std::int32_t buddy =
             bus_->callInt(QStringLiteral("PurpleFindBuddy"), {account_, name});
         if (buddy != 0) {
-            const Buddy live(bus_, buddy, [this](std::int32_t b) { return buddyStatus(b); });
+            const auto live = liveBuddy(buddy);
             members.push_back(
-                std::make_shared<RememberedContact>(live.SigninName(), live.FriendlyName()));
+                std::make_shared<RememberedContact>(live->SigninName(), live->FriendlyName()));
         } else {
             members.push_back(
                 std::make_shared<RememberedContact>(withoutResource(name), withoutResource(name)));
@@ -337,10 +341,7 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
                 const auto known = buddyStatuses_.constFind(buddy);
                 if (known == buddyStatuses_.cend() || *known != status) {
                     buddyStatuses_.insert(buddy, status);
-                    sink_.OnContactStatusChange(
-                        std::make_shared<Buddy>(bus_, buddy,
-                                                [this](std::int32_t b) { return buddyStatus(b); }),
-                        status);
+                    sink_.OnContactStatusChange(liveBuddy(buddy), status);
                 }
             }
         } else if (signal == QStringLiteral("BlistNodeAliased")) {
@@ -355,11 +356,8 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
                     buddyAliases_.value(node, message.arguments().value(1).toString());
                 if (alias != previous) {
                     buddyAliases_.insert(node, alias);
-                    sink_.OnContactFriendlyNameChange(
-                        0,
-                        std::make_shared<Buddy>(bus_, node,
-                                                [this](std::int32_t b) { return buddyStatus(b); }),
-                        previous.toStdU16String());
+                    sink_.OnContactFriendlyNameChange(0, liveBuddy(node),
+                                                      previous.toStdU16String());
                 }
             }
         } else if (signal == QStringLiteral("ConversationCreated")) {

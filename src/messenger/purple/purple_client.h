@@ -46,6 +46,8 @@ private:
     std::int32_t requireAccount() const;
     std::int32_t statusOfPresence(std::int32_t presence) const;
     std::int32_t buddyStatus(std::int32_t buddy) const;
+    // A buddy on the list, read live from the client.
+    std::shared_ptr<Contact> liveBuddy(std::int32_t handle) const;
     bool isOurs(std::int32_t buddy) const;
     std::vector<std::shared_ptr<Contact>> membersOf(std::int32_t conversation) const;
     void rememberConversation(std::int32_t conversation);
