@@ -19,7 +19,9 @@ namespace eventlog {
 // chunk at a time), so the newest lines always stay.
 class LineStore {
 public:
-    explicit LineStore(qsizetype maxLines = 2'000'000, qsizetype maxUnits = 192 * 1024 * 1024);
+    static constexpr qsizetype kDefaultMaxUnits = 192 * 1024 * 1024;
+
+    explicit LineStore(qsizetype maxLines = 2'000'000, qsizetype maxUnits = kDefaultMaxUnits);
 
     void append(QStringView line);
     void clear();

@@ -49,7 +49,7 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent), store_(kDefault
 LogView::~LogView() = default;
 
 void LogView::setCapacity(int lines) {
-    store_.setLimits(lines, 192 * 1024 * 1024);
+    store_.setLimits(lines, LineStore::kDefaultMaxUnits);
     changed();
 }
 

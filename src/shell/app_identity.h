@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 
 namespace shell {
@@ -10,5 +11,8 @@ inline QString productName() {
 inline QString productVersion() {
     return QStringLiteral("1.00");
 }
+
+// The program's icon, at every size it comes in.
+QIcon appIcon();
 
 }  // namespace shell

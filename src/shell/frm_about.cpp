@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 
@@ -23,14 +22,6 @@ QFont windowFont(qreal pointSize, bool bold) {
 }
 
 }  // namespace
-
-QIcon appIcon() {
-    QIcon icon;
-    for (int size : {16, 32, 48, 256}) {
-        icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
-}
 
 QString supportAddress() {
     return QStringLiteral("quavel-help@example.com");

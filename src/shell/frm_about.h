@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QWidget>
 
 namespace shell {
@@ -24,8 +23,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-// The program's icon, at every size it comes in.
-QIcon appIcon();
 QString supportAddress();
 QString homepageAddress();
 

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 
+#include "app_identity.h"
 #include "display_text.h"
 #include "error_report.h"
 #include "frm_about.h"

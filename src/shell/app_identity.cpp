@@ -1,0 +1,13 @@
+#include "app_identity.h"
+
+namespace shell {
+
+QIcon appIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 256}) {
+        icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+}  // namespace shell
