@@ -106,6 +106,14 @@ class TestPurple : public QObject {
         message.setArguments(arguments);
         service_.send(message);
     }
+    // Attaches, then waits for one answer: the bus daemon takes the
+    // binding's messages in order, so its signal subscriptions are in place.
+    std::unique_ptr<Client> attached(EventSink& sink) {
+        auto client = purple::connect(sink, QString());
+        client->MyFriendlyName();
+        return client;
+    }
+
     // alice (account 10, presence 11, status 12, type 13) with buddy bob (20,
     // presence 21, status 22, type 23).
     void reset(int myPrimitive = purple::kAvailable, const QString& myMessage = {}) {
@@ -247,14 +255,18 @@ private slots:
     void signalsBecomeEvents() {
         reset();
         RecordingSink sink;
-        const auto client = purple::connect(sink, QString());
-        signal(QStringLiteral("AccountStatusChanged"), {10, 1, 2});
+        const auto client = attached(sink);
+        // Signals that change nothing, then one that does: once it is told,
+        // all before it have been handled.
         signal(QStringLiteral("AccountStatusChanged"), {99, 1, 2});                    // someone else's account
         signal(QStringLiteral("AccountAliasChanged"), {10, QStringLiteral("Alice")});  // unchanged
         signal(QStringLiteral("BuddyStatusChanged"), {20, 1, 2});                      // a new message only
+        signal(QStringLiteral("BlistNodeAliased"), {20, QStringLiteral("Bob")});       // unchanged
+        signal(QStringLiteral("AccountStatusChanged"), {10, 1, 2});
+        QTRY_COMPARE(sink.events.size(), 1);
         set(QStringLiteral("PurpleStatusTypeGetPrimitive:23"), int(purple::kAvailable));
         signal(QStringLiteral("BuddyStatusChanged"), {20, 1, 2});
-        signal(QStringLiteral("BlistNodeAliased"), {20, QStringLiteral("Bob")});  // unchanged
+        QTRY_COMPARE(sink.events.size(), 2);
         set(QStringLiteral("PurpleBuddyGetAlias"), QStringLiteral("Bobby"));
         signal(QStringLiteral("BlistNodeAliased"), {20, QStringLiteral("Bob")});
         signal(QStringLiteral("ConversationCreated"), {30});
@@ -273,7 +285,7 @@ private slots:
     void clientQuitsAndComesBack() {
         reset();
         RecordingSink sink;
-        const auto client = purple::connect(sink, QString());
+        const auto client = attached(sink);
         QVERIFY(service_.unregisterService(purple::kService));
         QTRY_COMPARE(sink.events, QStringList{QStringLiteral("error:80040302")});
         try {
