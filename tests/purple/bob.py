@@ -39,11 +39,11 @@ class Bob(slixmpp.ClientXMPP):
             elif kind == "say":
                 self.send_message(mto="alice@localhost", mbody=value, mtype="chat")
             elif kind == "join":
-                self.plugin["xep_0045"].join_muc(value, "bob")
+                self.plugin["xep_0045"].join_muc(value, self.boundjid.user)
             elif kind == "invite":
                 self.plugin["xep_0045"].invite(value, "alice@localhost", reason="come in")
             elif kind == "leave":
-                self.plugin["xep_0045"].leave_muc(value, "bob")
+                self.plugin["xep_0045"].leave_muc(value, self.boundjid.user)
             elif kind == "wait":
                 await asyncio.sleep(float(value))
                 continue

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program against a real libpurple client: Prosody on loopback, Finch
 # signed in as alice on a private session bus, a scripted XMPP peer (bob),
-# and Quavel Logger itself in a virtual display, driven through its menus.
+# and Quavel Logger itself in a virtual display, driven through its menus;
+# carol hosts a group chat that alice joins and leaves.
 # Checks its log and caption line by line.
 #   real_peer.sh PROGRAM
 set -uo pipefail
@@ -48,6 +49,7 @@ Component "conference.localhost" "muc"
 CFG
     printf 'return { ["password"] = "alicepw" };\n' > "$work/data/localhost/accounts/alice.dat"
     printf 'return { ["password"] = "bobpw" };\n' > "$work/data/localhost/accounts/bob.dat"
+    printf 'return { ["password"] = "carolpw" };\n' > "$work/data/localhost/accounts/carol.dat"
     printf 'return { ["bob@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
         > "$work/data/localhost/roster/alice.dat"
     printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
@@ -134,6 +136,19 @@ window=$(timeout 20 xdotool search --sync --name '^Alice A \(Online\) - Quavel L
 "$python" "$here/bob.py" bob@localhost bobpw "$QUAVEL_PORT" away "dnd:On The Phone" xa "away:Be Right Back" \
     "away:Out To Lunch" "dnd:in a meeting" back "nick:Bobby B" "say:hello alice" > "$work/bob.out" 2>&1
 
+# alice closes bob's conversation, then joins carol's group chat and leaves it.
+purple PurpleConversationDestroy \
+    "int32:$(purple PurpleFindConversationWithAccount int32:1 string:bob@localhost "int32:$account" | awk '{print $2}')"
+"$python" "$here/bob.py" carol@localhost carolpw "$QUAVEL_PORT" join:lounge@conference.localhost wait:6 \
+    > "$work/carol.out" 2>&1 &
+carol=$!
+sleep 3
+purple ServJoinChat "int32:$(purple PurpleAccountGetConnection "int32:$account" | awk '{print $2}')" \
+    dict:string:string:room,lounge,server,conference.localhost,handle,alice
+sleep 2
+purple PurpleConversationDestroy "int32:$(purple PurpleGetChats | awk '/int32/ {print $2; exit}')"
+wait "$carol"
+
 # alice: the seven commands, answered by the client (Offline: XMPP cannot
 # appear offline, which the program says instead of signing off).
 for item in "1 Busy" "2 Be Right Back" "3 Away" "4 On The Phone" "5 Out To Lunch" "0 Online"; do
@@ -167,6 +182,9 @@ cat > "$work/expected.txt" <<'LOG'
 <bob@localhost> Changed Name To: Bobby B
 <bob@localhost> Opened Window
 <bob@localhost> Changed Status To: Appear Offline
+<bob@localhost> Closed Window
+<carol> Opened Window
+<carol> Closed Window
 <alice@localhost> Status Changed To: Busy
 <alice@localhost> Status Changed To: Be Right Back
 <alice@localhost> Status Changed To: Away

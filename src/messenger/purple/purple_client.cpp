@@ -294,10 +294,14 @@ std::vector<std::shared_ptr<Contact>> PurpleClient::membersOf(std::int32_t conve
     } else if (type == kChatConversation) {
         const std::int32_t chat =
             bus_->callInt(QStringLiteral("PurpleConversationGetChatData"), {conversation});
+        // The user is in the room too, but a window's contacts are the others.
+        const QString ownNick = bus_->callString(QStringLiteral("PurpleConvChatGetNick"), {chat});
         for (const std::int32_t user :
              bus_->callIntList(QStringLiteral("PurpleConvChatGetUsers"), {chat})) {
             const QString name =
                 bus_->callString(QStringLiteral("PurpleConvChatCbGetName"), {user});
+            if (name == ownNick)
+                continue;
             members.push_back(
                 std::make_shared<RememberedContact>(name.toStdU16String(), name.toStdU16String()));
         }
