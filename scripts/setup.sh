@@ -10,9 +10,10 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberati
 if [[ "${1:-}" == "--tests" ]]; then
     # The end-to-end test drives the real program in a virtual X display;
     # the desktop entry and the Windows version record are checked too;
-    # the fuzz target needs clang and its libFuzzer runtime.
+    # the fuzz target needs clang and its libFuzzer runtime; the Windows
+    # client binding is cross-built and run under Wine.
     packages+=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-        clang libclang-rt-14-dev)
+        clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64)
     # The real-client test: a libpurple client, an XMPP server and a scripted
     # peer. Without them that test is skipped and says why.
     optional=(finch prosody python3-slixmpp tmux)

@@ -15,7 +15,9 @@
 #include "demo/demo_service.h"
 #include "error_report.h"
 #include "frm_main.h"
-#ifdef QUAVEL_HAVE_PURPLE
+#ifdef QUAVEL_HAVE_COM
+#include "com/com_client.h"
+#elif defined(QUAVEL_HAVE_PURPLE)
 #include "purple/purple_client.h"
 #endif
 
@@ -42,7 +44,9 @@ void print(std::FILE* stream, const QString& text) {
 // The client of this platform. Where none is bound, attaching fails as
 // attaching to a client that is not installed does.
 messenger::ClientFactory platformClient([[maybe_unused]] const Options& options) {
-#ifdef QUAVEL_HAVE_PURPLE
+#ifdef QUAVEL_HAVE_COM
+    return [](messenger::EventSink& sink) { return messenger::com::connect(sink); };
+#elif defined(QUAVEL_HAVE_PURPLE)
     return [account = options.account](messenger::EventSink& sink) {
         return messenger::purple::connect(sink, account);
     };

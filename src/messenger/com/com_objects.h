@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+
+#include "client.h"
+#include "com_handles.h"
+#include "dispatch_calls.h"
+
+// The client's contacts, contact collections and conversation windows, each
+// read afresh through its IDispatch on every call.
+namespace messenger::com {
+
+class ComContact final : public Contact {
+public:
+    ComContact(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids);
+    std::u16string SigninName() const override;
+    std::u16string FriendlyName() const override;
+    std::int32_t Status() const override;
+
+private:
+    ComPtr<IDispatch> object_;
+    std::shared_ptr<MemberIds> ids_;
+};
+
+class ComContactList final : public ContactList {
+public:
+    ComContactList(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids);
+    std::int32_t Count() const override;
+    std::shared_ptr<Contact> Item(std::int32_t index) const override;
+
+private:
+    ComPtr<IDispatch> object_;
+    std::shared_ptr<MemberIds> ids_;
+};
+
+class ComConversationWindow final : public ConversationWindow {
+public:
+    ComConversationWindow(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids);
+    std::shared_ptr<ContactList> Contacts() const override;
+
+private:
+    ComPtr<IDispatch> object_;
+    std::shared_ptr<MemberIds> ids_;
+};
+
+}  // namespace messenger::com
