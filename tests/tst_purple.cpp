@@ -281,6 +281,39 @@ private slots:
                               QStringLiteral("closed:bob@example.org"), QStringLiteral("error:80040304")}));
     }
 
+    // A list longer than one batch of requests: every buddy keeps its own
+    // status and alias, so unchanged ones stay quiet and a change is told.
+    void longBuddyListIsRememberedBuddyByBuddy() {
+        reset();
+        QList<int> buddies;
+        {
+            QMutexLocker lock(&fake_.mutex);
+            for (int buddy = 100; buddy < 700; ++buddy) {
+                buddies << buddy;
+                const QString key = QString::number(buddy);
+                fake_.replies.insert(QStringLiteral("PurpleBuddyGetAlias:") + key, QStringLiteral("Buddy ") + key);
+                fake_.replies.insert(QStringLiteral("PurpleBuddyGetName:") + key, QStringLiteral("b%1@x").arg(buddy));
+                fake_.replies.insert(QStringLiteral("PurpleBuddyGetPresence:") + key, buddy + 1000);
+                fake_.replies.insert(QStringLiteral("PurplePresenceGetActiveStatus:%1").arg(buddy + 1000),
+                                     buddy + 2000);
+                fake_.replies.insert(QStringLiteral("PurpleStatusGetType:%1").arg(buddy + 2000), buddy + 3000);
+                fake_.replies.insert(QStringLiteral("PurpleStatusTypeGetPrimitive:%1").arg(buddy + 3000),
+                                     buddy % 2 ? int(purple::kAway) : int(purple::kAvailable));
+            }
+            fake_.replies.insert(QStringLiteral("PurpleFindBuddies"), QVariant::fromValue(buddies));
+            fake_.replies.insert(QStringLiteral("PurpleStatusGetAttrString"), QString());
+        }
+        RecordingSink sink;
+        const auto client = attached(sink);
+        for (const int buddy : buddies) {
+            signal(QStringLiteral("BuddyStatusChanged"), {buddy, 1, 2});
+            signal(QStringLiteral("BlistNodeAliased"), {buddy, QStringLiteral("old")});
+        }
+        set(QStringLiteral("PurpleStatusTypeGetPrimitive:3650"), int(purple::kAway));
+        signal(QStringLiteral("BuddyStatusChanged"), {650, 1, 2});
+        QTRY_COMPARE(sink.events, QStringList{QStringLiteral("status:b650@x:34")});
+    }
+
     // The client quitting is told once; coming back, it is attached again.
     void clientQuitsAndComesBack() {
         reset();

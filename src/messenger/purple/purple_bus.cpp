@@ -1,22 +1,25 @@
 #include "purple_bus.h"
 
 #include <QDBusArgument>
+#include <QDBusPendingCall>
 
 namespace messenger::purple {
 
 namespace {
+
 constexpr int kCallTimeoutMs = 3000;
-}
+// Requests in flight at once: well under the bus daemon's limit on
+// outstanding replies per connection.
+constexpr qsizetype kBatchSize = 256;
 
-Error toError(std::int32_t number, const QString& text) {
-    return Error(number, text.toStdU16String());
-}
-
-QDBusMessage PurpleBus::call(const QString& method, const QVariantList& arguments,
-                             QLatin1String signature) const {
+QDBusMessage methodCall(const QString& method, const QVariantList& arguments) {
     QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
     message.setArguments(arguments);
-    const QDBusMessage reply = connection_.call(message, QDBus::Block, kCallTimeoutMs);
+    return message;
+}
+
+// The reply, or the error it carries.
+QDBusMessage checked(const QString& method, const QDBusMessage& reply, QLatin1String signature) {
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const QString name = reply.errorName();
         const QString text = name + QStringLiteral(": ") + reply.errorMessage();
@@ -40,6 +43,55 @@ QDBusMessage PurpleBus::call(const QString& method, const QVariantList& argument
                           .arg(method, reply.signature(), signature));
     }
     return reply;
+}
+
+}  // namespace
+
+Error toError(std::int32_t number, const QString& text) {
+    return Error(number, text.toStdU16String());
+}
+
+QDBusMessage PurpleBus::call(const QString& method, const QVariantList& arguments,
+                             QLatin1String signature) const {
+    return checked(method,
+                   connection_.call(methodCall(method, arguments), QDBus::Block, kCallTimeoutMs),
+                   signature);
+}
+
+QList<QDBusMessage> PurpleBus::callEach(const QString& method,
+                                        const QList<QVariantList>& argumentLists,
+                                        QLatin1String signature) const {
+    QList<QDBusMessage> replies;
+    replies.reserve(argumentLists.size());
+    for (qsizetype first = 0; first < argumentLists.size(); first += kBatchSize) {
+        QList<QDBusPendingCall> pending;
+        for (const QVariantList& arguments : argumentLists.mid(first, kBatchSize)) {
+            pending << connection_.asyncCall(methodCall(method, arguments), kCallTimeoutMs);
+        }
+        for (QDBusPendingCall& call : pending) {
+            call.waitForFinished();
+            replies << checked(method, call.reply(), signature);
+        }
+    }
+    return replies;
+}
+
+QList<std::int32_t> PurpleBus::callIntEach(const QString& method,
+                                           const QList<QVariantList>& argumentLists) const {
+    QList<std::int32_t> values;
+    for (const QDBusMessage& reply : callEach(method, argumentLists, QLatin1String("i"))) {
+        values << reply.arguments().constFirst().toInt();
+    }
+    return values;
+}
+
+QList<QString> PurpleBus::callStringEach(const QString& method,
+                                         const QList<QVariantList>& argumentLists) const {
+    QList<QString> values;
+    for (const QDBusMessage& reply : callEach(method, argumentLists, QLatin1String("s"))) {
+        values << reply.arguments().constFirst().toString();
+    }
+    return values;
 }
 
 std::int32_t PurpleBus::callInt(const QString& method, const QVariantList& arguments) const {

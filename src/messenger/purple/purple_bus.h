@@ -45,9 +45,19 @@ public:
                                     const QVariantList& arguments = {}) const;
     void callVoid(const QString& method, const QVariantList& arguments = {}) const;
 
+    // One method on many argument lists. The requests go out in batches
+    // before any reply is awaited, so a long buddy list costs a few round
+    // trips rather than one per buddy. Replies come in the order asked.
+    QList<std::int32_t> callIntEach(const QString& method,
+                                    const QList<QVariantList>& argumentLists) const;
+    QList<QString> callStringEach(const QString& method,
+                                  const QList<QVariantList>& argumentLists) const;
+
 private:
     QDBusMessage call(const QString& method, const QVariantList& arguments,
                       QLatin1String signature) const;
+    QList<QDBusMessage> callEach(const QString& method, const QList<QVariantList>& argumentLists,
+                                 QLatin1String signature) const;
 
     mutable QDBusConnection connection_;
 };

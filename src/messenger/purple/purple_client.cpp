@@ -179,12 +179,21 @@ void PurpleClient::attach() {
     buddyStatuses_.clear();
     buddyAliases_.clear();
     conversations_.clear();
-    // What each buddy shows now, so that only later changes are told.
-    for (const std::int32_t buddy :
-         bus_->callIntList(QStringLiteral("PurpleFindBuddies"), {account_, QString()})) {
-        buddyAliases_.insert(buddy,
-                             bus_->callString(QStringLiteral("PurpleBuddyGetAlias"), {buddy}));
-        buddyStatuses_.insert(buddy, buddyStatus(buddy));
+    // What each buddy shows now, so that only later changes are told. Asked
+    // for all buddies at once: a list of thousands is read in a few round trips.
+    const QList<std::int32_t> buddies =
+        bus_->callIntList(QStringLiteral("PurpleFindBuddies"), {account_, QString()});
+    QList<QVariantList> eachBuddy;
+    eachBuddy.reserve(buddies.size());
+    for (const std::int32_t buddy : buddies)
+        eachBuddy << QVariantList{buddy};
+    const QList<QString> aliases =
+        bus_->callStringEach(QStringLiteral("PurpleBuddyGetAlias"), eachBuddy);
+    const QList<std::int32_t> statuses =
+        statusesOfPresences(bus_->callIntEach(QStringLiteral("PurpleBuddyGetPresence"), eachBuddy));
+    for (qsizetype i = 0; i < buddies.size(); ++i) {
+        buddyAliases_.insert(buddies[i], aliases[i]);
+        buddyStatuses_.insert(buddies[i], statuses[i]);
     }
     for (const std::int32_t conversation :
          bus_->callIntList(QStringLiteral("PurpleGetConversations"))) {
@@ -214,16 +223,37 @@ std::u16string PurpleClient::MyFriendlyName() const {
         .toStdU16String();
 }
 
+QList<std::int32_t> PurpleClient::statusesOfPresences(const QList<std::int32_t>& presences) const {
+    const auto each = [](const QList<std::int32_t>& handles) {
+        QList<QVariantList> argumentLists;
+        argumentLists.reserve(handles.size());
+        for (const std::int32_t handle : handles)
+            argumentLists << QVariantList{handle};
+        return argumentLists;
+    };
+    const QList<std::int32_t> statuses =
+        bus_->callIntEach(QStringLiteral("PurplePresenceGetActiveStatus"), each(presences));
+    const QList<std::int32_t> types =
+        bus_->callIntEach(QStringLiteral("PurpleStatusGetType"), each(statuses));
+    const QList<std::int32_t> primitives =
+        bus_->callIntEach(QStringLiteral("PurpleStatusTypeGetPrimitive"), each(types));
+    QList<QVariantList> messageArguments = each(statuses);
+    for (QVariantList& arguments : messageArguments)
+        arguments << QStringLiteral("message");
+    const QList<QString> messages =
+        bus_->callStringEach(QStringLiteral("PurpleStatusGetAttrString"), messageArguments);
+    const QList<std::int32_t> idle =
+        bus_->callIntEach(QStringLiteral("PurplePresenceIsIdle"), each(presences));
+    QList<std::int32_t> result;
+    result.reserve(presences.size());
+    for (qsizetype i = 0; i < presences.size(); ++i) {
+        result << statusFromPurple(primitives[i], messages[i].toStdU16String(), idle[i] != 0);
+    }
+    return result;
+}
+
 std::int32_t PurpleClient::statusOfPresence(std::int32_t presence) const {
-    const std::int32_t status =
-        bus_->callInt(QStringLiteral("PurplePresenceGetActiveStatus"), {presence});
-    const std::int32_t type = bus_->callInt(QStringLiteral("PurpleStatusGetType"), {status});
-    const std::int32_t primitive =
-        bus_->callInt(QStringLiteral("PurpleStatusTypeGetPrimitive"), {type});
-    const QString message = bus_->callString(QStringLiteral("PurpleStatusGetAttrString"),
-                                             {status, QStringLiteral("message")});
-    const bool idle = bus_->callInt(QStringLiteral("PurplePresenceIsIdle"), {presence}) != 0;
-    return statusFromPurple(primitive, message.toStdU16String(), idle);
+    return statusesOfPresences({presence}).constFirst();
 }
 
 std::int32_t PurpleClient::MyStatus() const {

@@ -45,6 +45,7 @@ private:
     void attach();
     std::int32_t requireAccount() const;
     std::int32_t statusOfPresence(std::int32_t presence) const;
+    QList<std::int32_t> statusesOfPresences(const QList<std::int32_t>& presences) const;
     std::int32_t buddyStatus(std::int32_t buddy) const;
     // A buddy on the list, read live from the client.
     std::shared_ptr<Contact> liveBuddy(std::int32_t handle) const;
