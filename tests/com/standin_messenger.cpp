@@ -84,12 +84,31 @@ HRESULT fail(const Fault& fault, EXCEPINFO* record) {
     return E_UNEXPECTED;
 }
 
-class DispatchObject : public IDispatch {
+// COM reference counting for a stand-in object, which counts among the
+// live ones until its last reference goes.
+template <typename Interface>
+class Counted : public Interface {
 public:
-    explicit DispatchObject(std::vector<MemberInfo> members) : members_(std::move(members)) { ++liveObjects; }
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
-    virtual ~DispatchObject() { --liveObjects; }
+    Counted() { ++liveObjects; }
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+    virtual ~Counted() { --liveObjects; }
+
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> references_{1};
+};
+
+class DispatchObject : public Counted<IDispatch> {
+public:
+    explicit DispatchObject(std::vector<MemberInfo> members) : members_(std::move(members)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out)
@@ -104,13 +123,6 @@ public:
             return E_NOINTERFACE;
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count)
@@ -202,7 +214,6 @@ private:
         return nullptr;
     }
 
-    std::atomic<ULONG> references_{1};
     std::vector<MemberInfo> members_;
 };
 
@@ -295,10 +306,9 @@ private:
 
 class Messenger;
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public Counted<IConnectionPoint> {
 public:
-    explicit ConnectionPoint(IConnectionPointContainer* container) : container_(container) { ++liveObjects; }
-    ~ConnectionPoint() { --liveObjects; }
+    explicit ConnectionPoint(IConnectionPointContainer* container) : container_(container) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out)
@@ -308,13 +318,6 @@ public:
             return E_NOINTERFACE;
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         if (!iid)
@@ -360,7 +363,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> references_{1};
     IConnectionPointContainer* container_;  // it owns us
 };
 
