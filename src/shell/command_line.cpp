@@ -32,13 +32,17 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("With --demo: mean time between simulated events, in milliseconds "
                        "(default 4000)."),
         QStringLiteral("ms"));
+    parser.addOptions({demo, seed, interval});
+#ifdef QUAVEL_HAVE_PURPLE
+    // Only a libpurple client has several accounts to choose from.
     const QCommandLineOption account(
         QStringLiteral("account"),
         QStringLiteral(
             "Log the client account <name> (as in alice@example.org) rather than the first one "
             "signed in."),
         QStringLiteral("name"));
-    parser.addOptions({demo, seed, interval, account});
+    parser.addOption(account);
+#endif
 
     ParsedCommandLine result;
     const QString executable =
@@ -93,11 +97,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if ((parser.isSet(seed) || parser.isSet(interval)) && !result.options.demo) {
         return fail(QStringLiteral("--seed and --demo-interval only apply with --demo."));
     }
+#ifdef QUAVEL_HAVE_PURPLE
     result.options.account = parser.value(account);
     if (parser.isSet(account) && (result.options.demo || result.options.account.isEmpty())) {
         return fail(
             QStringLiteral("--account needs an account name and does not apply with --demo."));
     }
+#endif
     return result;
 }
 
