@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows client binding's tests: cross-built with MinGW-w64 in
-# ./build-com and run under Wine against a stand-in client.
+# The Windows side: the client binding's tests, cross-built with MinGW-w64
+# in ./build-com and run under Wine against a stand-in client; then the
+# whole program's sources compiled for Windows (syntax only).
 #   scripts/com-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,3 +9,4 @@ cmake -S tests/com -B build-com -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake"
 cmake --build build-com --parallel
 tests/com/run_under_wine.sh build-com/tst_com_binding.exe
+scripts/windows-compile-check.sh
