@@ -123,7 +123,12 @@ void runCase(const char* name, Apartment apartment, const std::function<void(Sta
     {
         StandInServer server(apartment, registration);
         RecordingSink sink;
-        body(server, sink);
+        try {
+            body(server, sink);
+        } catch (const Error& error) {
+            check::report(false, "unexpected failure " + check::utf8(hex(error.number()) + u" " + error.description()),
+                          __FILE__, __LINE__);
+        }
         server.run([] {});
         CHECK_EQ(static_cast<long long>(world.subscribers.size()), 0LL);
     }
