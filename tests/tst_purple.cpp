@@ -9,6 +9,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <functional>
+#include <thread>
+
 #include "purple/purple_bus.h"
 #include "purple/purple_client.h"
 #include "purple/purple_status.h"
@@ -26,6 +29,8 @@ public:
     QHash<QString, QVariant> replies;  // method (or method:first argument) -> reply
     QHash<QString, QString> failures;  // method -> D-Bus error name
     QStringList calls;
+    QString vanishOn;  // a call the service never answers: it leaves the bus instead
+    std::function<void()> leaveBus;
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -33,6 +38,10 @@ public:
         const QString method = message.member();
         const QString first = message.arguments().value(0).toString();
         calls << method + u'(' + first + u')';
+        if (method == vanishOn) {
+            leaveBus();
+            return true;
+        }
         if (failures.contains(method)) {
             connection.send(message.createErrorReply(failures.value(method), QStringLiteral("as you asked")));
             return true;
@@ -217,8 +226,8 @@ private slots:
         QTest::addColumn<int>("number");
         QTest::newRow("handle gone") << QStringLiteral("im.pidgin.purple.InvalidHandle")
                                      << purple::errc::kInvalidHandle;
-        QTest::newRow("client gone mid-call")
-            << QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") << purple::errc::kClientGone;
+        QTest::newRow("no such service") << QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown")
+                                         << purple::errc::kClientGone;
         QTest::newRow("anything else") << QStringLiteral("org.example.Odd") << purple::errc::kBusFailure;
     }
     void failuresBecomeErrors() {
@@ -330,6 +339,43 @@ private slots:
         QVERIFY(service_.registerService(purple::kService));
         QTRY_COMPARE_WITH_TIMEOUT(sink.events.size(), 2, 5000);
         QCOMPARE(sink.events.last(), QStringLiteral("my status:2"));
+    }
+
+    // Leaving the bus in the middle of a call: that call fails as the
+    // client gone, and the quit is told once.
+    void clientVanishesMidCall() {
+        reset();
+        RecordingSink sink;
+        const auto client = attached(sink);
+        std::thread leaving;
+        {
+            QMutexLocker lock(&fake_.mutex);
+            fake_.vanishOn = QStringLiteral("PurpleAccountGetAlias");
+            // The connection closes with its last handle; the test's thread
+            // is blocked in the call meanwhile, so this one may drop it.
+            fake_.leaveBus = [this, &leaving] {
+                leaving = std::thread([this] {
+                    service_ = QDBusConnection(QStringLiteral("gone"));
+                    QDBusConnection::disconnectFromBus(QStringLiteral("fake-purple"));
+                });
+            };
+        }
+        try {
+            client->MyFriendlyName();
+            QFAIL("no error");
+        } catch (const Error& error) {
+            QCOMPARE(error.number(), purple::errc::kClientGone);
+        }
+        leaving.join();
+        QTRY_COMPARE(sink.events, QStringList{QStringLiteral("error:80040302")});
+        // Back on the bus for what follows.
+        {
+            QMutexLocker lock(&fake_.mutex);
+            fake_.vanishOn.clear();
+        }
+        service_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-purple-again"));
+        QVERIFY(service_.registerVirtualObject(purple::kPath, &fake_));
+        QVERIFY(service_.registerService(purple::kService));
     }
 
     void cleanupTestCase() {

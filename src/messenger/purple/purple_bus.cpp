@@ -1,6 +1,7 @@
 #include "purple_bus.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
 
 namespace messenger::purple {
@@ -19,7 +20,8 @@ QDBusMessage methodCall(const QString& method, const QVariantList& arguments) {
 }
 
 // The reply, or the error it carries.
-QDBusMessage checked(const QString& method, const QDBusMessage& reply, QLatin1String signature) {
+QDBusMessage checked(const QDBusConnection& connection, const QString& method,
+                     const QDBusMessage& reply, QLatin1String signature) {
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const QString name = reply.errorName();
         const QString text = name + QStringLiteral(": ") + reply.errorMessage();
@@ -28,7 +30,9 @@ QDBusMessage checked(const QString& method, const QDBusMessage& reply, QLatin1St
         }
         if (name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") ||
             name == QStringLiteral("org.freedesktop.DBus.Error.Timeout")) {
-            throw toError(errc::kTimeout, text);
+            // No answer because the client left the bus while answering.
+            const bool gone = !connection.interface()->isServiceRegistered(kService).value();
+            throw toError(gone ? errc::kClientGone : errc::kTimeout, text);
         }
         if (name == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
             name == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner") ||
@@ -53,7 +57,7 @@ Error toError(std::int32_t number, const QString& text) {
 
 QDBusMessage PurpleBus::call(const QString& method, const QVariantList& arguments,
                              QLatin1String signature) const {
-    return checked(method,
+    return checked(connection_, method,
                    connection_.call(methodCall(method, arguments), QDBus::Block, kCallTimeoutMs),
                    signature);
 }
@@ -70,7 +74,7 @@ QList<QDBusMessage> PurpleBus::callEach(const QString& method,
         }
         for (QDBusPendingCall& call : pending) {
             call.waitForFinished();
-            replies << checked(method, call.reply(), signature);
+            replies << checked(connection_, method, call.reply(), signature);
         }
     }
     return replies;
