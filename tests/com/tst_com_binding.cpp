@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "check.h"
@@ -409,6 +410,26 @@ void nothingArrivesAfterRelease(StandInServer& server, RecordingSink& sink) {
     CHECK(unsubscribed);
 }
 
+// From a multithreaded apartment the client's events would arrive on COM's
+// own threads: attaching there is refused.
+void refusedOutsideAnApartment() {
+    check::currentCase = "refused from a multithreaded apartment";
+    std::u16string outcome;
+    std::thread([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        RecordingSink sink;
+        try {
+            messenger::com::connect(sink);
+            outcome = u"attached";
+        } catch (const Error& error) {
+            outcome = hex(error.number());
+        }
+        CoUninitialize();
+    }).join();
+    CHECK_EQ(outcome, std::u16string(u"0x80010106"));
+    std::printf("%-70s %s\n", check::currentCase.c_str(), "done");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -432,6 +453,7 @@ int main(int argc, char** argv) {
         runCase("no client installed", apartment, noClientInstalled, StandInServer::Registration::NotRegistered);
         runCase("nothing arrives after release", apartment, nothingArrivesAfterRelease);
     }
+    refusedOutsideAnApartment();
     CoRevokeMallocSpy();
     CoUninitialize();
     std::printf("%s: %d failure(s)\n", check::failures == 0 ? "PASS" : "FAIL", check::failures);

@@ -14,14 +14,20 @@ namespace {
 
 // COM on this thread for as long as the client is attached. Where the thread
 // already has its apartment (Qt initialises OLE on its GUI thread) this only
-// counts one more user of it.
+// counts one more user of it. A multithreaded apartment would take the
+// client's events on threads of COM's own, behind the caller's back: refused.
 class Apartment {
 public:
     Apartment() {
         const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        initialised_ = SUCCEEDED(hr);
-        if (FAILED(hr) && hr != RPC_E_CHANGED_MODE)
+        if (hr == RPC_E_CHANGED_MODE) {
+            throw Error(static_cast<std::int32_t>(hr),
+                        u"Quavel Logger can attach to the messenger client only from a "
+                        u"single-threaded apartment, where its events can arrive.");
+        }
+        if (FAILED(hr))
             throw errorFor(hr, u"Starting COM");
+        initialised_ = true;
     }
     Apartment(const Apartment&) = delete;
     Apartment& operator=(const Apartment&) = delete;
