@@ -12,6 +12,15 @@ namespace messenger::purple {
 
 namespace {
 
+// The argument lists of one call per handle.
+QList<QVariantList> oneArgumentEach(const QList<std::int32_t>& handles) {
+    QList<QVariantList> argumentLists;
+    argumentLists.reserve(handles.size());
+    for (const std::int32_t handle : handles)
+        argumentLists << QVariantList{handle};
+    return argumentLists;
+}
+
 // Every signal is taken as a whole message and read here: the signatures
 // libpurple's introspection gives are wrong for strings and booleans.
 constexpr const char* kSignals[] = {
@@ -183,10 +192,7 @@ void PurpleClient::attach() {
     // for all buddies at once: a list of thousands is read in a few round trips.
     const QList<std::int32_t> buddies =
         bus_->callIntList(QStringLiteral("PurpleFindBuddies"), {account_, QString()});
-    QList<QVariantList> eachBuddy;
-    eachBuddy.reserve(buddies.size());
-    for (const std::int32_t buddy : buddies)
-        eachBuddy << QVariantList{buddy};
+    const QList<QVariantList> eachBuddy = oneArgumentEach(buddies);
     const QList<QString> aliases =
         bus_->callStringEach(QStringLiteral("PurpleBuddyGetAlias"), eachBuddy);
     const QList<std::int32_t> statuses =
@@ -224,26 +230,19 @@ std::u16string PurpleClient::MyFriendlyName() const {
 }
 
 QList<std::int32_t> PurpleClient::statusesOfPresences(const QList<std::int32_t>& presences) const {
-    const auto each = [](const QList<std::int32_t>& handles) {
-        QList<QVariantList> argumentLists;
-        argumentLists.reserve(handles.size());
-        for (const std::int32_t handle : handles)
-            argumentLists << QVariantList{handle};
-        return argumentLists;
-    };
-    const QList<std::int32_t> statuses =
-        bus_->callIntEach(QStringLiteral("PurplePresenceGetActiveStatus"), each(presences));
+    const QList<std::int32_t> statuses = bus_->callIntEach(
+        QStringLiteral("PurplePresenceGetActiveStatus"), oneArgumentEach(presences));
     const QList<std::int32_t> types =
-        bus_->callIntEach(QStringLiteral("PurpleStatusGetType"), each(statuses));
+        bus_->callIntEach(QStringLiteral("PurpleStatusGetType"), oneArgumentEach(statuses));
     const QList<std::int32_t> primitives =
-        bus_->callIntEach(QStringLiteral("PurpleStatusTypeGetPrimitive"), each(types));
-    QList<QVariantList> messageArguments = each(statuses);
+        bus_->callIntEach(QStringLiteral("PurpleStatusTypeGetPrimitive"), oneArgumentEach(types));
+    QList<QVariantList> messageArguments = oneArgumentEach(statuses);
     for (QVariantList& arguments : messageArguments)
         arguments << QStringLiteral("message");
     const QList<QString> messages =
         bus_->callStringEach(QStringLiteral("PurpleStatusGetAttrString"), messageArguments);
     const QList<std::int32_t> idle =
-        bus_->callIntEach(QStringLiteral("PurplePresenceIsIdle"), each(presences));
+        bus_->callIntEach(QStringLiteral("PurplePresenceIsIdle"), oneArgumentEach(presences));
     QList<std::int32_t> result;
     result.reserve(presences.size());
     for (qsizetype i = 0; i < presences.size(); ++i) {
