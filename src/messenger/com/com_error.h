@@ -16,6 +16,12 @@ Error errorFor(HRESULT hr);
 // The same, with context in front of the description ("Reading MyStatus: ...").
 Error errorFor(HRESULT hr, const std::u16string& context);
 
+// A number as text, for messages.
+inline std::u16string decimalText(long long number) {
+    const std::string digits = std::to_string(number);
+    return std::u16string(digits.begin(), digits.end());
+}
+
 // The system's message for a result code, without its line break; empty
 // where the system has none.
 std::u16string systemMessage(HRESULT hr);

@@ -60,10 +60,9 @@ const VARIANT& withoutVariantReference(const VARIANT& value) {
 }
 
 Error typeMismatch(const std::u16string& context, VARTYPE type) {
-    const std::string digits = std::to_string(type);
     return Error(static_cast<std::int32_t>(DISP_E_TYPEMISMATCH),
                  context + u": the messenger client sent a value of the wrong type (VARTYPE " +
-                     std::u16string(digits.begin(), digits.end()) + u").");
+                     decimalText(type) + u").");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "messenger_events.h"
 
+#include "com_error.h"
 #include "com_objects.h"
 #include "messenger_members.h"
 
@@ -18,12 +19,9 @@ public:
                         name_ + u": the messenger client passed named arguments.");
         }
         if (parameters.cArgs != expected || (expected > 0 && !parameters.rgvarg)) {
-            const std::string given = std::to_string(parameters.cArgs);
-            const std::string wanted = std::to_string(expected);
             throw Error(static_cast<std::int32_t>(DISP_E_BADPARAMCOUNT),
-                        name_ + u": the messenger client passed " +
-                            std::u16string(given.begin(), given.end()) + u" arguments instead of " +
-                            std::u16string(wanted.begin(), wanted.end()) + u".");
+                        name_ + u": the messenger client passed " + decimalText(parameters.cArgs) +
+                            u" arguments instead of " + decimalText(expected) + u".");
         }
     }
 
