@@ -13,8 +13,8 @@ LiteralLog::LiteralLog(const std::shared_ptr<messenger::demo::DemoService>& demo
 
 LiteralLog::~LiteralLog() = default;
 
-void LiteralLog::LogEvent(const QString& sEmail, const QString& sEventText) {
-    const QString line = format_.compose(clock_.now().time(), sEmail, sEventText);
+void LiteralLog::logEvent(const QString& signinName, const QString& eventText) {
+    const QString line = format_.compose(clock_.now().time(), signinName, eventText);
     const QString text = view_.toPlainText();
     view_.setPlainText(text.isEmpty() ? line : text + u'\n' + line);
     view_.moveCursor(QTextCursor::End);

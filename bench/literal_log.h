@@ -4,15 +4,15 @@
 
 #include <memory>
 
-#include "clock.h"
-#include "demo/demo_service.h"
-#include "event_handlers.h"
-#include "log_line.h"
+#include "eventlog/clock.h"
+#include "eventlog/log_line.h"
+#include "messenger/demo/demo_service.h"
+#include "shell/event_handlers.h"
 
 // The literal way of keeping the log, for comparison: every line reads the
 // whole text of a text box and writes it back with the line added, then
 // puts the caret at the end. The same handlers and line format feed it.
-class LiteralLog final : private messenger::HandlerHost {
+class LiteralLog final : private shell::HandlerHost {
 public:
     LiteralLog(const std::shared_ptr<messenger::demo::DemoService>& demo,
                const eventlog::Clock& clock);
@@ -22,13 +22,13 @@ public:
 
 private:
     messenger::Client& client() override { return *client_; }
-    void LogEvent(const QString& sEmail, const QString& sEventText) override;
-    void applyCaptionRule() override {}
+    void logEvent(const QString& signinName, const QString& eventText) override;
+    void updateTitle() override {}
     void reportError(const messenger::Error&) override {}
 
     const eventlog::Clock& clock_;
     eventlog::LogLineFormat format_;
     QPlainTextEdit view_;
-    messenger::EventHandlers handlers_{*this};
+    shell::EventHandlers handlers_{*this};
     std::unique_ptr<messenger::Client> client_;
 };

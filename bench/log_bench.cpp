@@ -14,16 +14,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <vector>
 
-#include "application.h"
-#include "demo/demo_service.h"
-#include "error_report.h"
-#include "frm_main.h"
 #include "literal_log.h"
-#include "log_view.h"
+#include "eventlog/log_view.h"
+#include "messenger/demo/demo_service.h"
+#include "shell/application.h"
+#include "shell/error_report.h"
+#include "shell/main_window.h"
 
 namespace {
 
@@ -41,9 +40,12 @@ qint64 residentBytes() {
 }
 
 qint64 monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.nsecsElapsed();
 }
 
 std::shared_ptr<DemoService> makeDemo() {
@@ -105,11 +107,11 @@ struct Window {
     std::shared_ptr<DemoService> demo = makeDemo();
     eventlog::SystemClock clock;
     shell::ErrorReport errors{false};
-    shell::frmMain window{
+    shell::MainWindow window{
         {[demo = demo](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); },
          clock, QLocale(), errors, [] {}}};
     Window() {
-        window.Form_Load();
+        window.start();
         window.show();
         QCoreApplication::processEvents();
     }
@@ -158,7 +160,7 @@ double longestStallMs(const std::function<void(DemoService&)>& prepare,
 }
 
 int startupChild(int argc, char** argv) {
-    return shell::runApplication(argc, argv, [](shell::frmMain& window) {
+    return shell::runApplication(argc, argv, [](shell::MainWindow& window) {
         while (!window.windowHandle() || !window.windowHandle()->isExposed()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }

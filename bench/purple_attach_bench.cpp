@@ -8,20 +8,19 @@
 #include <cstdio>
 #include <vector>
 
-#include "purple/purple_client.h"
+#include "messenger/purple/purple_client.h"
 
 namespace {
 
 class IgnoringSink final : public messenger::EventSink {
 public:
-    void OnContactFriendlyNameChange(std::int32_t, const std::shared_ptr<messenger::Object>&,
-                                     const std::u16string&) override {}
-    void OnContactStatusChange(const std::shared_ptr<messenger::Object>&, std::int32_t) override {}
-    void OnIMWindowCreated(const std::shared_ptr<messenger::Object>&) override {}
-    void OnIMWindowDestroyed(const std::shared_ptr<messenger::Object>&) override {}
-    void OnMyFriendlyNameChange(std::int32_t, const std::u16string&) override {}
-    void OnMyStatusChange(std::int32_t, std::int32_t) override {}
-    void OnClientError(const messenger::Error&) override {}
+    void contactNameChanged(const std::shared_ptr<messenger::Contact>&) override {}
+    void contactStatusChanged(const std::shared_ptr<messenger::Contact>&) override {}
+    void conversationOpened(const std::shared_ptr<messenger::ConversationWindow>&) override {}
+    void conversationClosed(const std::shared_ptr<messenger::ConversationWindow>&) override {}
+    void myNameChanged() override {}
+    void myStatusChanged() override {}
+    void clientFailed(const messenger::Error&) override {}
 };
 
 }  // namespace
@@ -36,7 +35,7 @@ int main(int argc, char** argv) {
             QElapsedTimer timer;
             timer.start();
             auto client = messenger::purple::connect(sink, QString());
-            client->MyFriendlyName();  // the subscriptions are in place once this answers
+            client->myFriendlyName();  // the subscriptions are in place once this answers
             times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
         }
     } catch (const messenger::Error& error) {

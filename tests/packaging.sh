@@ -22,8 +22,8 @@ if command -v x86_64-w64-mingw32-windres >/dev/null; then
     # cross-compiler, which this check does not need.
     x86_64-w64-mingw32-windres --preprocessor=cpp --preprocessor-arg=-xc \
         --preprocessor-arg=-DRC_INVOKED --preprocessor-arg=-D_WIN32 --preprocessor-arg=-D_WIN64 \
-        -c 65001 -I /usr/share/mingw-w64/include -I "$source_dir/assets" \
-        "$source_dir/assets/quavel-logger.rc" -O coff -o "$work/version.res"
+        -c 65001 -I /usr/share/mingw-w64/include \
+        "$build_dir/assets/quavel-logger.rc" -O coff -o "$work/version.res"
     # The strings sit in the resource as UTF-16; without the zero bytes they read as text.
     tr -d '\000' < "$work/version.res" > "$work/version.txt"
     for text in "040904B0" "FileDescription" "Event/Status Logger for MSN 4.x-6.0" \

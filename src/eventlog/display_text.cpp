@@ -1,4 +1,4 @@
-#include "display_text.h"
+#include "eventlog/display_text.h"
 
 namespace eventlog {
 

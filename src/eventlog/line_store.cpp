@@ -1,4 +1,4 @@
-#include "line_store.h"
+#include "eventlog/line_store.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "log_line.h"
+#include "eventlog/log_line.h"
 
-#include "display_text.h"
-#include "text_case.h"
-#include "time_format.h"
+#include "eventlog/display_text.h"
+#include "eventlog/text_case.h"
+#include "eventlog/time_format.h"
 
 namespace eventlog {
 

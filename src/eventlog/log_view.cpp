@@ -1,6 +1,6 @@
-#include "log_view.h"
+#include "eventlog/log_view.h"
 
-#include "log_view_accessible.h"
+#include "eventlog/log_view_accessible.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "line_store.h"
+#include "eventlog/line_store.h"
 
 namespace eventlog {
 

@@ -1,8 +1,8 @@
-#include "log_view_accessible.h"
+#include "eventlog/log_view_accessible.h"
 
 #include <algorithm>
 
-#include "log_view.h"
+#include "eventlog/log_view.h"
 
 namespace eventlog {
 

@@ -1,4 +1,4 @@
-#include "text_case.h"
+#include "eventlog/text_case.h"
 
 namespace eventlog {
 

@@ -1,4 +1,4 @@
-#include "time_format.h"
+#include "eventlog/time_format.h"
 
 #include <QRegularExpression>
 

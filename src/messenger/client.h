@@ -1,87 +1,76 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "mistatus.h"
+#include "messenger/error.h"
 
 // What the program needs of a messenger client, whichever client it is.
-// Every call either returns the value current at that moment or throws
-// messenger::Error. Strings are UTF-16, exactly as the client delivers them.
+// Plain C++, so that a binding can be built without Qt.
+//
+// Every read returns the value the client reports at that moment, or what
+// the binding read from the client for the event being handled; a failing
+// call throws Error. Strings are UTF-16, exactly as the client delivers them.
+//
+// Threading: a Client is created, used and destroyed on the user-interface
+// thread, and every EventSink call arrives on that thread, only while the
+// Client lives.
 namespace messenger {
 
-// Anything the client hands over in an event. Handlers ask it for the
-// interface they need (asContact, asConversationWindow); the client may hand
-// over objects that offer neither.
-class Object {
+class Contact {
 public:
-    virtual ~Object() = default;
+    virtual ~Contact() = default;
+    virtual std::u16string signinName() const = 0;
+    virtual std::u16string friendlyName() const = 0;
+    virtual std::int32_t status() const = 0;
 };
 
-class Contact : public virtual Object {
+// The contacts of a conversation window, in the client's own order.
+class ContactList {
 public:
-    virtual std::u16string SigninName() const = 0;
-    virtual std::u16string FriendlyName() const = 0;
-    virtual std::int32_t Status() const = 0;
+    virtual ~ContactList() = default;
+    virtual std::int32_t count() const = 0;
+    // index in [0, count()); never null.
+    virtual std::shared_ptr<Contact> item(std::int32_t index) const = 0;
 };
 
-// The contacts of a conversation, in the client's own order.
-class ContactList : public virtual Object {
+class ConversationWindow {
 public:
-    virtual std::int32_t Count() const = 0;
-    // index in [0, Count()).
-    virtual std::shared_ptr<Contact> Item(std::int32_t index) const = 0;
+    virtual ~ConversationWindow() = default;
+    // Never null.
+    virtual std::shared_ptr<ContactList> contacts() const = 0;
 };
 
-class ConversationWindow : public virtual Object {
-public:
-    virtual std::shared_ptr<ContactList> Contacts() const = 0;
-};
-
-// The six client events the program listens to. hr is the client's result
-// code, previous names and statuses are what the client passes along.
+// The client's events the program listens to. Objects passed are never null.
 class EventSink {
 public:
-    virtual void OnContactFriendlyNameChange(std::int32_t hr,
-                                             const std::shared_ptr<Object>& pMContact,
-                                             const std::u16string& bstrPrevFriendlyName) = 0;
-    virtual void OnContactStatusChange(const std::shared_ptr<Object>& pMContact,
-                                       std::int32_t mStatus) = 0;
-    virtual void OnIMWindowCreated(const std::shared_ptr<Object>& pIMWindow) = 0;
-    virtual void OnIMWindowDestroyed(const std::shared_ptr<Object>& pIMWindow) = 0;
-    virtual void OnMyFriendlyNameChange(std::int32_t hr,
-                                        const std::u16string& bstrPrevFriendlyName) = 0;
-    virtual void OnMyStatusChange(std::int32_t hr, std::int32_t mMyStatus) = 0;
+    virtual void contactNameChanged(const std::shared_ptr<Contact>& contact) = 0;
+    virtual void contactStatusChanged(const std::shared_ptr<Contact>& contact) = 0;
+    virtual void conversationOpened(const std::shared_ptr<ConversationWindow>& window) = 0;
+    virtual void conversationClosed(const std::shared_ptr<ConversationWindow>& window) = 0;
+    virtual void myNameChanged() = 0;
+    virtual void myStatusChanged() = 0;
     // A failure outside any call the program made: the client quit, or sent
     // an event that could not be read.
-    virtual void OnClientError(const Error& error) = 0;
+    virtual void clientFailed(const Error& error) = 0;
 
 protected:
     ~EventSink() = default;
 };
 
-// An attached client. Creating one (see each binding's connect function)
-// attaches to the running client and subscribes the sink given; destroying it
-// ends the subscription, so no event arrives afterwards.
+// An attached client. Creating one attaches to the running client and
+// subscribes a sink; destroying it ends the subscription.
 class Client {
 public:
     virtual ~Client() = default;
 
-    virtual std::u16string MySigninName() const = 0;
-    virtual std::u16string MyFriendlyName() const = 0;
-    virtual std::int32_t MyStatus() const = 0;
-    // Asks the client to change the user's status; the client answers with
-    // OnMyStatusChange.
-    virtual void SetMyStatus(std::int32_t status) = 0;
+    virtual std::u16string mySigninName() const = 0;
+    virtual std::u16string myFriendlyName() const = 0;
+    virtual std::int32_t myStatus() const = 0;
+    // Asks the client to change the user's status. The change, if the client
+    // makes it, comes back as myStatusChanged; nothing changes here.
+    virtual void requestMyStatus(std::int32_t status) = 0;
 };
-
-// Creates an attached client that delivers its events to sink; throws Error
-// when no client can be attached.
-using ClientFactory = std::function<std::unique_ptr<Client>(EventSink& sink)>;
-
-std::shared_ptr<Contact> asContact(const std::shared_ptr<Object>& object);
-std::shared_ptr<ConversationWindow> asConversationWindow(const std::shared_ptr<Object>& object);
 
 }  // namespace messenger

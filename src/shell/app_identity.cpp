@@ -1,6 +1,14 @@
-#include "app_identity.h"
+#include "shell/app_identity.h"
 
 namespace shell {
+
+QString productName() {
+    return QStringLiteral("Quavel Logger");
+}
+
+QString productVersion() {
+    return QStringLiteral(QUAVEL_VERSION);
+}
 
 QIcon appIcon() {
     QIcon icon;

@@ -5,12 +5,9 @@
 
 namespace shell {
 
-inline QString productName() {
-    return QStringLiteral("Quavel Logger");
-}
-inline QString productVersion() {
-    return QStringLiteral("1.00");
-}
+QString productName();
+// The project's version, as the build gives it.
+QString productVersion();
 
 // The program's icon, at every size it comes in.
 QIcon appIcon();

@@ -1,4 +1,4 @@
-#include "application.h"
+#include "shell/application.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -6,20 +6,17 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <random>
 
-#include "app_identity.h"
-#include "clock.h"
-#include "command_line.h"
-#include "demo/demo_life.h"
-#include "demo/demo_service.h"
-#include "error_report.h"
-#include "frm_main.h"
-#ifdef QUAVEL_HAVE_COM
-#include "com/com_client.h"
-#elif defined(QUAVEL_HAVE_PURPLE)
-#include "purple/purple_client.h"
-#endif
+#include "eventlog/clock.h"
+#include "messenger/binding.h"
+#include "messenger/demo/demo_life.h"
+#include "messenger/demo/demo_service.h"
+#include "shell/app_identity.h"
+#include "shell/command_line.h"
+#include "shell/error_report.h"
+#include "shell/main_window.h"
 
 namespace shell {
 
@@ -41,24 +38,38 @@ void print(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-// The client of this platform. Where none is bound, attaching fails as
-// attaching to a client that is not installed does.
-messenger::ClientFactory platformClient([[maybe_unused]] const Options& options) {
-#ifdef QUAVEL_HAVE_COM
-    return [](messenger::EventSink& sink) { return messenger::com::connect(sink); };
-#elif defined(QUAVEL_HAVE_PURPLE)
-    return [account = options.account](messenger::EventSink& sink) {
-        return messenger::purple::connect(sink, account);
-    };
-#else
-    return [](messenger::EventSink&) -> std::unique_ptr<messenger::Client> {
+// The clients this program can reach, tried in turn; the first failure is
+// the one reported. With none built in, attaching fails as attaching to a
+// client that is not installed does.
+ClientFactory realClient(const messenger::BindingSettings& settings) {
+    return [settings](messenger::EventSink& sink) -> std::unique_ptr<messenger::Client> {
+        std::optional<messenger::Error> firstFailure;
+        for (const messenger::Binding& binding : messenger::builtInBindings()) {
+            try {
+                return binding.connect(sink, settings);
+            } catch (const messenger::Error& error) {
+                if (!firstFailure) {
+                    firstFailure = error;
+                }
+            }
+        }
+        if (firstFailure) {
+            throw *firstFailure;
+        }
         throw messenger::Error(
             messenger::errc::kClassNotRegistered,
             u"No messenger client was found. Start your messenger client and sign in, then "
             u"start Quavel Logger again. To try Quavel Logger without one, start it with "
             u"--demo.");
     };
-#endif
+}
+
+std::vector<messenger::BindingOption> clientOptions() {
+    std::vector<messenger::BindingOption> options;
+    for (const messenger::Binding& binding : messenger::builtInBindings()) {
+        options.insert(options.end(), binding.options.begin(), binding.options.end());
+    }
+    return options;
 }
 
 bool canShowDialogs() {
@@ -68,9 +79,9 @@ bool canShowDialogs() {
 
 }  // namespace
 
-int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShown) {
+int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenShown) {
     // The command line first: --help and --version need no display.
-    const ParsedCommandLine command = parseCommandLine(argumentList(argc, argv));
+    const ParsedCommandLine command = parseCommandLine(argumentList(argc, argv), clientOptions());
     switch (command.action) {
         case ParsedCommandLine::Action::ShowHelp:
         case ParsedCommandLine::Action::ShowVersion: print(stdout, command.text); return 0;
@@ -91,7 +102,7 @@ int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShow
 
     std::shared_ptr<messenger::demo::DemoService> demo;
     std::unique_ptr<messenger::demo::DemoLife> demoLife;
-    messenger::ClientFactory connectClient;
+    ClientFactory connectClient;
     if (options.demo) {
         demo = std::make_shared<messenger::demo::DemoService>(
             [&app](std::function<void()> task) { QTimer::singleShot(0, &app, std::move(task)); });
@@ -101,12 +112,12 @@ int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShow
             return messenger::demo::connect(demo, sink);
         };
     } else {
-        connectClient = platformClient(options);
+        connectClient = realClient(options.clientSettings);
     }
 
-    frmMain window({connectClient, clock, QLocale(), errors, [] { QApplication::exit(0); }});
+    MainWindow window({connectClient, clock, QLocale(), errors, [] { QApplication::exit(0); }});
     try {
-        window.Form_Load();
+        window.start();
     } catch (const messenger::Error& error) {
         errors.reportFatal(error);
         return kExitFailure;

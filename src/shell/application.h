@@ -4,12 +4,12 @@
 
 namespace shell {
 
-class frmMain;
+class MainWindow;
 
 // The whole program: reads the command line, attaches to a client, shows the
 // main window and runs until it closes. Returns the process exit status.
 // whenShown, if given, runs once the main window is on screen (for timing
 // start-up).
-int runApplication(int argc, char** argv, std::function<void(frmMain&)> whenShown = {});
+int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenShown = {});
 
 }  // namespace shell

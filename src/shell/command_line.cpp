@@ -1,12 +1,13 @@
-#include "command_line.h"
+#include "shell/command_line.h"
 
 #include <QCommandLineParser>
 
-#include "app_identity.h"
+#include "shell/app_identity.h"
 
 namespace shell {
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments) {
+ParsedCommandLine parseCommandLine(const QStringList& arguments,
+                                   const std::vector<messenger::BindingOption>& clientOptions) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Keeps a time-stamped log of what happens in your instant-messaging "
@@ -33,16 +34,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
                        "(default 4000)."),
         QStringLiteral("ms"));
     parser.addOptions({demo, seed, interval});
-#ifdef QUAVEL_HAVE_PURPLE
-    // Only a libpurple client has several accounts to choose from.
-    const QCommandLineOption account(
-        QStringLiteral("account"),
-        QStringLiteral(
-            "Log the client account <name> (as in alice@example.org) rather than the first one "
-            "signed in."),
-        QStringLiteral("name"));
-    parser.addOption(account);
-#endif
+    std::vector<QCommandLineOption> clientOptionsGiven;
+    for (const messenger::BindingOption& option : clientOptions) {
+        clientOptionsGiven.emplace_back(QString::fromStdU16String(option.name),
+                                        QString::fromStdU16String(option.description),
+                                        QString::fromStdU16String(option.valueName));
+        parser.addOption(clientOptionsGiven.back());
+    }
 
     ParsedCommandLine result;
     const QString executable =
@@ -97,13 +95,19 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments) {
     if ((parser.isSet(seed) || parser.isSet(interval)) && !result.options.demo) {
         return fail(QStringLiteral("--seed and --demo-interval only apply with --demo."));
     }
-#ifdef QUAVEL_HAVE_PURPLE
-    result.options.account = parser.value(account);
-    if (parser.isSet(account) && (result.options.demo || result.options.account.isEmpty())) {
-        return fail(
-            QStringLiteral("--account needs an account name and does not apply with --demo."));
+    for (std::size_t i = 0; i < clientOptions.size(); ++i) {
+        const QCommandLineOption& option = clientOptionsGiven[i];
+        if (!parser.isSet(option)) {
+            continue;
+        }
+        const QString value = parser.value(option);
+        if (result.options.demo || value.isEmpty()) {
+            return fail(QStringLiteral("--%1 needs %2 and does not apply with --demo.")
+                            .arg(option.names().first(),
+                                 QString::fromStdU16String(clientOptions[i].valueNeeded)));
+        }
+        result.options.clientSettings[clientOptions[i].name] = value.toStdU16String();
     }
-#endif
     return result;
 }
 

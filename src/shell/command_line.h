@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "messenger/binding.h"
 
 namespace shell {
 
@@ -12,7 +15,8 @@ struct Options {
     bool demo = false;
     std::optional<std::uint32_t> seed;
     int demoIntervalMs = 4000;
-    QString account;  // the client account to log; empty: the first signed-in one
+    // Values of the client bindings' own options.
+    messenger::BindingSettings clientSettings;
 };
 
 struct ParsedCommandLine {
@@ -22,6 +26,8 @@ struct ParsedCommandLine {
     QString text;  // help, version or error text, ready to print
 };
 
-ParsedCommandLine parseCommandLine(const QStringList& arguments);
+// clientOptions: the options the program's client bindings take.
+ParsedCommandLine parseCommandLine(const QStringList& arguments,
+                                   const std::vector<messenger::BindingOption>& clientOptions = {});
 
 }  // namespace shell

@@ -1,11 +1,11 @@
-#include "error_report.h"
+#include "shell/error_report.h"
 
 #include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
 
-#include "app_identity.h"
+#include "shell/app_identity.h"
 
 namespace shell {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "messenger_error.h"
+#include "messenger/error.h"
 
 class QMessageBox;
 

@@ -1,4 +1,4 @@
-#include "application.h"
+#include "shell/application.h"
 
 int main(int argc, char** argv) {
     return shell::runApplication(argc, argv);

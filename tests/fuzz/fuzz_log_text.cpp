@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "display_text.h"
-#include "log_line.h"
-#include "text_case.h"
+#include "eventlog/display_text.h"
+#include "eventlog/log_line.h"
+#include "eventlog/text_case.h"
 
 namespace {
 

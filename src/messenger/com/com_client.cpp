@@ -1,12 +1,13 @@
-#include "com_client.h"
+#include "messenger/com/com_client.h"
 
 #include <ocidl.h>
 
-#include "com_error.h"
-#include "com_handles.h"
-#include "dispatch_calls.h"
-#include "messenger_events.h"
-#include "messenger_members.h"
+#include "messenger/binding.h"
+#include "messenger/com/com_error.h"
+#include "messenger/com/com_handles.h"
+#include "messenger/com/dispatch_calls.h"
+#include "messenger/com/messenger_events.h"
+#include "messenger/com/messenger_members.h"
 
 namespace messenger::com {
 
@@ -79,12 +80,12 @@ public:
             connectionPoint_->Unadvise(cookie_);
     }
 
-    std::u16string MySigninName() const override { return readText(member::kMySigninName); }
-    std::u16string MyFriendlyName() const override { return readText(member::kMyFriendlyName); }
-    std::int32_t MyStatus() const override {
+    std::u16string mySigninName() const override { return readText(member::kMySigninName); }
+    std::u16string myFriendlyName() const override { return readText(member::kMyFriendlyName); }
+    std::int32_t myStatus() const override {
         return toInt32(read(member::kMyStatus).get(), u"Reading MyStatus");
     }
-    void SetMyStatus(std::int32_t status) override {
+    void requestMyStatus(std::int32_t status) override {
         putProperty(messenger_.get(), ids_->idOf(messenger_.get(), member::kMyStatus), status,
                     u"Setting MyStatus");
     }
@@ -127,6 +128,10 @@ private:
 
 std::unique_ptr<Client> connect(EventSink& sink) {
     return std::make_unique<ComClient>(sink);
+}
+
+Binding binding() {
+    return {{}, [](EventSink& sink, const BindingSettings&) { return connect(sink); }};
 }
 
 }  // namespace messenger::com

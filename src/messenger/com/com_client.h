@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "client.h"
+#include "messenger/client.h"
 
 namespace messenger::com {
 

@@ -1,10 +1,10 @@
-#include "com_error.h"
+#include "messenger/com/com_error.h"
 
 #include <oleauto.h>
 
 #include <cstdio>
 
-#include "com_handles.h"
+#include "messenger/com/com_handles.h"
 
 namespace messenger::com {
 

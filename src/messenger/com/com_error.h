@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "messenger_error.h"
+#include "messenger/error.h"
 
 namespace messenger::com {
 

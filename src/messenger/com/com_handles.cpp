@@ -1,6 +1,6 @@
-#include "com_handles.h"
+#include "messenger/com/com_handles.h"
 
-#include "messenger_error.h"
+#include "messenger/error.h"
 
 namespace messenger::com {
 

@@ -1,4 +1,4 @@
-#include "com_objects.h"
+#include "messenger/com/com_objects.h"
 
 namespace messenger::com {
 
@@ -13,26 +13,26 @@ Variant read(IDispatch* object, MemberIds& ids, const Member& member) {
 ComContact::ComContact(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids)
     : object_(std::move(object)), ids_(std::move(ids)) {}
 
-std::u16string ComContact::SigninName() const {
+std::u16string ComContact::signinName() const {
     return toText(read(object_.get(), *ids_, member::kSigninName).get(), u"Reading SigninName");
 }
 
-std::u16string ComContact::FriendlyName() const {
+std::u16string ComContact::friendlyName() const {
     return toText(read(object_.get(), *ids_, member::kFriendlyName).get(), u"Reading FriendlyName");
 }
 
-std::int32_t ComContact::Status() const {
+std::int32_t ComContact::status() const {
     return toInt32(read(object_.get(), *ids_, member::kStatus).get(), u"Reading Status");
 }
 
 ComContactList::ComContactList(ComPtr<IDispatch> object, std::shared_ptr<MemberIds> ids)
     : object_(std::move(object)), ids_(std::move(ids)) {}
 
-std::int32_t ComContactList::Count() const {
+std::int32_t ComContactList::count() const {
     return toInt32(read(object_.get(), *ids_, member::kCount).get(), u"Reading Count");
 }
 
-std::shared_ptr<Contact> ComContactList::Item(std::int32_t index) const {
+std::shared_ptr<Contact> ComContactList::item(std::int32_t index) const {
     const std::u16string context = u"Reading Item";
     const Variant item =
         callWithIndex(object_.get(), ids_->idOf(object_.get(), member::kItem), index, context);
@@ -46,7 +46,7 @@ ComConversationWindow::ComConversationWindow(ComPtr<IDispatch> object,
                                              std::shared_ptr<MemberIds> ids)
     : object_(std::move(object)), ids_(std::move(ids)) {}
 
-std::shared_ptr<ContactList> ComConversationWindow::Contacts() const {
+std::shared_ptr<ContactList> ComConversationWindow::contacts() const {
     const std::u16string context = u"Reading Contacts";
     auto list = toObject(read(object_.get(), *ids_, member::kContacts).get(), context);
     if (!list)

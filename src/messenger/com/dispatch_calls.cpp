@@ -1,6 +1,6 @@
-#include "dispatch_calls.h"
+#include "messenger/com/dispatch_calls.h"
 
-#include "com_error.h"
+#include "messenger/com/com_error.h"
 
 namespace messenger::com {
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "com_handles.h"
-#include "messenger_members.h"
+#include "messenger/com/com_handles.h"
+#include "messenger/com/messenger_members.h"
 
 // Late-bound calls: properties read and written, methods called, through
 // IDispatch by dispatch id. Late binding needs only the system's standard

@@ -1,15 +1,16 @@
-#include "messenger_events.h"
+#include "messenger/com/messenger_events.h"
 
-#include "com_error.h"
-#include "com_objects.h"
-#include "messenger_members.h"
+#include "messenger/com/com_error.h"
+#include "messenger/com/com_objects.h"
+#include "messenger/com/messenger_members.h"
 
 namespace messenger::com {
 
 namespace {
 
-// One event's arguments, by their declared position. COM passes them last
-// first.
+// One event's arguments, by their declared position (COM passes them last
+// first). Only the objects are read: the other arguments repeat what the
+// program reads afresh.
 class EventArguments {
 public:
     EventArguments(const DISPPARAMS& parameters, UINT expected, std::u16string eventName)
@@ -25,8 +26,6 @@ public:
         }
     }
 
-    std::int32_t number(UINT position) const { return toInt32(at(position), context(position)); }
-    std::u16string text(UINT position) const { return toText(at(position), context(position)); }
     ComPtr<IDispatch> object(UINT position) const {
         return toObject(at(position), context(position));
     }
@@ -43,10 +42,13 @@ private:
     std::u16string name_;
 };
 
+// The program is never handed a null object: an event without one is a
+// failure of the client's.
 template <typename Wrapper>
-std::shared_ptr<Object> wrap(ComPtr<IDispatch> object, const std::shared_ptr<MemberIds>& ids) {
+std::shared_ptr<Wrapper> wrap(ComPtr<IDispatch> object, const std::shared_ptr<MemberIds>& ids,
+                              const std::u16string& eventName) {
     if (!object)
-        return nullptr;
+        throw Error(errc::kNullObject, eventName + u": the messenger client passed no object.");
     return std::make_shared<Wrapper>(std::move(object), ids);
 }
 
@@ -129,35 +131,36 @@ void MessengerEvents::deliver(DISPID id, const DISPPARAMS& parameters) {
     switch (id) {
         case event::kOnContactFriendlyNameChange: {
             const EventArguments arguments(parameters, 3, u"OnContactFriendlyNameChange");
-            sink_->OnContactFriendlyNameChange(arguments.number(0),
-                                               wrap<ComContact>(arguments.object(1), ids_),
-                                               arguments.text(2));
+            sink_->contactNameChanged(
+                wrap<ComContact>(arguments.object(1), ids_, u"OnContactFriendlyNameChange"));
             break;
         }
         case event::kOnMyFriendlyNameChange: {
-            const EventArguments arguments(parameters, 2, u"OnMyFriendlyNameChange");
-            sink_->OnMyFriendlyNameChange(arguments.number(0), arguments.text(1));
+            EventArguments(parameters, 2, u"OnMyFriendlyNameChange");
+            sink_->myNameChanged();
             break;
         }
         case event::kOnContactStatusChange: {
             const EventArguments arguments(parameters, 2, u"OnContactStatusChange");
-            sink_->OnContactStatusChange(wrap<ComContact>(arguments.object(0), ids_),
-                                         arguments.number(1));
+            sink_->contactStatusChanged(
+                wrap<ComContact>(arguments.object(0), ids_, u"OnContactStatusChange"));
             break;
         }
         case event::kOnMyStatusChange: {
-            const EventArguments arguments(parameters, 2, u"OnMyStatusChange");
-            sink_->OnMyStatusChange(arguments.number(0), arguments.number(1));
+            EventArguments(parameters, 2, u"OnMyStatusChange");
+            sink_->myStatusChanged();
             break;
         }
         case event::kOnIMWindowCreated: {
             const EventArguments arguments(parameters, 1, u"OnIMWindowCreated");
-            sink_->OnIMWindowCreated(wrap<ComConversationWindow>(arguments.object(0), ids_));
+            sink_->conversationOpened(
+                wrap<ComConversationWindow>(arguments.object(0), ids_, u"OnIMWindowCreated"));
             break;
         }
         case event::kOnIMWindowDestroyed: {
             const EventArguments arguments(parameters, 1, u"OnIMWindowDestroyed");
-            sink_->OnIMWindowDestroyed(wrap<ComConversationWindow>(arguments.object(0), ids_));
+            sink_->conversationClosed(
+                wrap<ComConversationWindow>(arguments.object(0), ids_, u"OnIMWindowDestroyed"));
             break;
         }
         default: break;  // The client raises many events the program has no use for.
@@ -167,7 +170,7 @@ void MessengerEvents::deliver(DISPID id, const DISPPARAMS& parameters) {
 void MessengerEvents::report(const Error& error) {
     try {
         if (sink_)
-            sink_->OnClientError(error);
+            sink_->clientFailed(error);
     } catch (...) {
         // A failing report must not cross back into the client either.
     }

@@ -8,9 +8,9 @@
 #include <atomic>
 #include <memory>
 
-#include "client.h"
-#include "com_handles.h"
-#include "dispatch_calls.h"
+#include "messenger/client.h"
+#include "messenger/com/com_handles.h"
+#include "messenger/com/dispatch_calls.h"
 
 namespace messenger::com {
 

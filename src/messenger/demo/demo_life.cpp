@@ -1,16 +1,18 @@
-#include "demo_life.h"
+#include "messenger/demo/demo_life.h"
 
 #include <algorithm>
 #include <array>
+
+#include "messenger/status_codes.h"
 
 namespace messenger::demo {
 
 namespace {
 
 constexpr std::array kContactStatuses{
-    MISTATUS_ONLINE, MISTATUS_BUSY,      MISTATUS_BE_RIGHT_BACK, MISTATUS_AWAY,
-    MISTATUS_IDLE,   MISTATUS_OFFLINE,   MISTATUS_ON_THE_PHONE,  MISTATUS_OUT_TO_LUNCH,
-    MISTATUS_ONLINE, MISTATUS_INVISIBLE,
+    status::kOnline, status::kBusy,      status::kBeRightBack, status::kAway,
+    status::kIdle,   status::kOffline,   status::kOnThePhone,  status::kOutToLunch,
+    status::kOnline, status::kInvisible,
 };
 
 constexpr std::array kNicknames{
@@ -60,7 +62,7 @@ void DemoLife::step() {
         if (--it->stepsLeft <= 0) {
             auto window = it->window;
             it = openWindows_.erase(it);
-            service_->raiseIMWindowDestroyed(window);
+            service_->raiseConversationClosed(window);
             return;
         }
         ++it;
@@ -90,14 +92,14 @@ void DemoLife::step() {
         }
         auto window = service_->makeWindow(std::move(members));
         openWindows_.push_back({window, 2 + randomBelow(4)});
-        service_->raiseIMWindowCreated(window);
+        service_->raiseConversationOpened(window);
     } else if (roll < 92) {
         // The user's own client goes idle after a while, and back; a status
         // the user chose is left alone.
-        if (service_->myStatus() == MISTATUS_ONLINE) {
-            service_->changeMyStatus(MISTATUS_IDLE);
-        } else if (service_->myStatus() == MISTATUS_IDLE) {
-            service_->changeMyStatus(MISTATUS_ONLINE);
+        if (service_->myStatus() == status::kOnline) {
+            service_->changeMyStatus(status::kIdle);
+        } else if (service_->myStatus() == status::kIdle) {
+            service_->changeMyStatus(status::kOnline);
         }
     } else {
         service_->changeMyFriendlyName(

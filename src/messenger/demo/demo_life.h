@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "demo_service.h"
+#include "messenger/demo/demo_service.h"
 
 namespace messenger::demo {
 

@@ -4,70 +4,57 @@
 #include <string>
 #include <vector>
 
-#include "../client.h"
-#include "fault_plan.h"
+#include "messenger/client.h"
 
 namespace messenger::demo {
 
 // A contact of the simulated client. Its values change only through the
-// service; a released contact fails every call, as a client object whose
-// server has let go of it does.
+// service (DemoService) or the simulation.
 class DemoContact final : public Contact {
 public:
-    DemoContact(std::shared_ptr<FaultPlan> faults, std::u16string signinName,
-                std::u16string friendlyName, std::int32_t status);
+    DemoContact(std::u16string signinName, std::u16string friendlyName, std::int32_t status)
+        : signinName_(std::move(signinName)),
+          friendlyName_(std::move(friendlyName)),
+          status_(status) {}
 
-    std::u16string SigninName() const override;
-    std::u16string FriendlyName() const override;
-    std::int32_t Status() const override;
+    std::u16string signinName() const override { return signinName_; }
+    std::u16string friendlyName() const override { return friendlyName_; }
+    std::int32_t status() const override { return status_; }
 
+    void setSigninName(std::u16string name) { signinName_ = std::move(name); }
     void setFriendlyName(std::u16string name) { friendlyName_ = std::move(name); }
     void setStatus(std::int32_t status) { status_ = status; }
-    void setSigninName(std::u16string name) { signinName_ = std::move(name); }
-    void release() { released_ = true; }
-
-    // The values as they stand, without a client call (for the simulation).
-    const std::u16string& signinName() const { return signinName_; }
-    const std::u16string& friendlyName() const { return friendlyName_; }
-    std::int32_t status() const { return status_; }
 
 private:
-    void check(Call call) const;
-
-    std::shared_ptr<FaultPlan> faults_;
     std::u16string signinName_;
     std::u16string friendlyName_;
     std::int32_t status_;
-    bool released_ = false;
 };
 
 class DemoContactList final : public ContactList {
 public:
-    DemoContactList(std::shared_ptr<FaultPlan> faults,
-                    std::vector<std::shared_ptr<DemoContact>> contacts);
+    explicit DemoContactList(std::vector<std::shared_ptr<DemoContact>> contacts)
+        : contacts_(std::move(contacts)) {}
 
-    std::int32_t Count() const override;
-    std::shared_ptr<Contact> Item(std::int32_t index) const override;
+    std::int32_t count() const override;
+    std::shared_ptr<Contact> item(std::int32_t index) const override;
 
 private:
-    std::shared_ptr<FaultPlan> faults_;
     std::vector<std::shared_ptr<DemoContact>> contacts_;
 };
 
 class DemoConversationWindow final : public ConversationWindow {
 public:
-    DemoConversationWindow(std::shared_ptr<FaultPlan> faults,
-                           std::vector<std::shared_ptr<DemoContact>> contacts);
+    explicit DemoConversationWindow(std::vector<std::shared_ptr<DemoContact>> members)
+        : members_(std::move(members)) {}
 
-    std::shared_ptr<ContactList> Contacts() const override;
+    std::shared_ptr<ContactList> contacts() const override {
+        return std::make_shared<DemoContactList>(members_);
+    }
     const std::vector<std::shared_ptr<DemoContact>>& members() const { return members_; }
 
 private:
-    std::shared_ptr<FaultPlan> faults_;
     std::vector<std::shared_ptr<DemoContact>> members_;
 };
-
-// An object that is neither a contact nor a window, as a client may pass one.
-class DemoForeignObject final : public Object {};
 
 }  // namespace messenger::demo

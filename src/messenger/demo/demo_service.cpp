@@ -1,7 +1,9 @@
-#include "demo_service.h"
+#include "messenger/demo/demo_service.h"
 
 #include <string>
 #include <utility>
+
+#include "messenger/status_codes.h"
 
 namespace messenger::demo {
 
@@ -14,30 +16,26 @@ struct ContactSeed {
 };
 
 constexpr ContactSeed kContacts[] = {
-    {u"alex.moreau@example.com", u"Alex", MISTATUS_ONLINE},
-    {u"Bea.Lindqvist@example.net", u"Bea ~ back on Monday", MISTATUS_AWAY},
-    {u"chris_w@example.com", u"Chris W", MISTATUS_BUSY},
-    {u"dana.okafor@example.org", u"Dana", MISTATUS_ONLINE},
-    {u"eli.katz@example.com", u"eli (exam week)", MISTATUS_OFFLINE},
-    {u"fatima.haddad@example.net", u"Fatima", MISTATUS_ON_THE_PHONE},
-    {u"gus.tavares@example.com", u"GUS", MISTATUS_OUT_TO_LUNCH},
-    {u"hana.kimura@example.org", u"Hana", MISTATUS_BE_RIGHT_BACK},
+    {u"alex.moreau@example.com", u"Alex", status::kOnline},
+    {u"Bea.Lindqvist@example.net", u"Bea ~ back on Monday", status::kAway},
+    {u"chris_w@example.com", u"Chris W", status::kBusy},
+    {u"dana.okafor@example.org", u"Dana", status::kOnline},
+    {u"eli.katz@example.com", u"eli (exam week)", status::kOffline},
+    {u"fatima.haddad@example.net", u"Fatima", status::kOnThePhone},
+    {u"gus.tavares@example.com", u"GUS", status::kOutToLunch},
+    {u"hana.kimura@example.org", u"Hana", status::kBeRightBack},
 };
 
-constexpr std::int32_t kServerUnavailable = static_cast<std::int32_t>(0x800706BA);
-
-bool canBeSet(std::int32_t status) {
-    switch (status) {
-        case MISTATUS_ONLINE:
-        case MISTATUS_INVISIBLE:
-        case MISTATUS_BUSY:
-        case MISTATUS_BE_RIGHT_BACK:
-        case MISTATUS_AWAY:
-        case MISTATUS_ON_THE_PHONE:
-        case MISTATUS_OUT_TO_LUNCH:
-            return true;
-        default:
-            return false;
+bool canBeSet(std::int32_t code) {
+    switch (code) {
+        case status::kOnline:
+        case status::kInvisible:
+        case status::kBusy:
+        case status::kBeRightBack:
+        case status::kAway:
+        case status::kOnThePhone:
+        case status::kOutToLunch: return true;
+        default: return false;
     }
 }
 
@@ -49,22 +47,10 @@ public:
     DemoClient(const DemoClient&) = delete;
     DemoClient& operator=(const DemoClient&) = delete;
 
-    std::u16string MySigninName() const override {
-        service_->faults().check(Call::MySigninName);
-        return service_->mySigninName();
-    }
-    std::u16string MyFriendlyName() const override {
-        service_->faults().check(Call::MyFriendlyName);
-        return service_->myFriendlyName();
-    }
-    std::int32_t MyStatus() const override {
-        service_->faults().check(Call::MyStatus);
-        return service_->myStatus();
-    }
-    void SetMyStatus(std::int32_t status) override {
-        service_->faults().check(Call::SetMyStatus);
-        service_->requestMyStatus(status);
-    }
+    std::u16string mySigninName() const override { return service_->mySigninName(); }
+    std::u16string myFriendlyName() const override { return service_->myFriendlyName(); }
+    std::int32_t myStatus() const override { return service_->myStatus(); }
+    void requestMyStatus(std::int32_t status) override { service_->requestMyStatus(status); }
 
 private:
     std::shared_ptr<DemoService> service_;
@@ -77,9 +63,10 @@ DemoService::DemoService(Post post)
     : post_(std::move(post)),
       mySigninName_(u"Sam.Rivers@example.com"),
       myFriendlyName_(u"Sam"),
-      myStatus_(MISTATUS_ONLINE) {
+      myStatus_(status::kOnline) {
     for (const ContactSeed& seed : kContacts) {
-        addContact(seed.signinName, seed.friendlyName, seed.status);
+        contacts_.push_back(
+            std::make_shared<DemoContact>(seed.signinName, seed.friendlyName, seed.status));
     }
 }
 
@@ -87,22 +74,12 @@ DemoService::~DemoService() {
     *alive_ = false;
 }
 
-std::shared_ptr<DemoContact> DemoService::addContact(std::u16string signinName,
-                                                     std::u16string friendlyName,
-                                                     std::int32_t status) {
-    auto contact = std::make_shared<DemoContact>(faults_, std::move(signinName),
-                                                 std::move(friendlyName), status);
-    contacts_.push_back(contact);
-    return contact;
-}
-
 std::shared_ptr<DemoConversationWindow> DemoService::makeWindow(
     std::vector<std::shared_ptr<DemoContact>> members) {
-    return std::make_shared<DemoConversationWindow>(faults_, std::move(members));
+    return std::make_shared<DemoConversationWindow>(std::move(members));
 }
 
 int DemoService::subscribe(EventSink& sink) {
-    faults_->check(Call::Attach);
     const int id = nextSubscription_++;
     sinks_.emplace(id, &sink);
     return id;
@@ -112,18 +89,7 @@ void DemoService::unsubscribe(int subscription) {
     sinks_.erase(subscription);
 }
 
-void DemoService::crash() {
-    crashed_ = true;
-    for (std::size_t call = 0; call < kCallKinds; ++call) {
-        faults_->failCall(static_cast<Call>(call), kServerUnavailable,
-                          u"The RPC server is unavailable.", 0, 0);
-    }
-}
-
 void DemoService::deliver(const std::function<void(EventSink&)>& event) {
-    if (crashed_) {
-        return;
-    }
     // A handler may detach (or attach) while an event is delivered: look each
     // subscriber up again rather than walking a list that may have changed.
     std::vector<int> ids;
@@ -139,67 +105,63 @@ void DemoService::deliver(const std::function<void(EventSink&)>& event) {
     }
 }
 
-void DemoService::raiseContactFriendlyNameChange(const std::shared_ptr<Object>& contact,
-                                                 std::int32_t hr,
-                                                 const std::u16string& previousName) {
-    deliver([&](EventSink& sink) { sink.OnContactFriendlyNameChange(hr, contact, previousName); });
+void DemoService::raiseContactNameChanged(const std::shared_ptr<Contact>& contact) {
+    deliver([&](EventSink& sink) { sink.contactNameChanged(contact); });
 }
 
-void DemoService::raiseContactStatusChange(const std::shared_ptr<Object>& contact,
-                                           std::int32_t status) {
-    deliver([&](EventSink& sink) { sink.OnContactStatusChange(contact, status); });
+void DemoService::raiseContactStatusChanged(const std::shared_ptr<Contact>& contact) {
+    deliver([&](EventSink& sink) { sink.contactStatusChanged(contact); });
 }
 
-void DemoService::raiseIMWindowCreated(const std::shared_ptr<Object>& window) {
-    deliver([&](EventSink& sink) { sink.OnIMWindowCreated(window); });
+void DemoService::raiseConversationOpened(const std::shared_ptr<ConversationWindow>& window) {
+    deliver([&](EventSink& sink) { sink.conversationOpened(window); });
 }
 
-void DemoService::raiseIMWindowDestroyed(const std::shared_ptr<Object>& window) {
-    deliver([&](EventSink& sink) { sink.OnIMWindowDestroyed(window); });
+void DemoService::raiseConversationClosed(const std::shared_ptr<ConversationWindow>& window) {
+    deliver([&](EventSink& sink) { sink.conversationClosed(window); });
 }
 
-void DemoService::raiseMyFriendlyNameChange(std::int32_t hr, const std::u16string& previousName) {
-    deliver([&](EventSink& sink) { sink.OnMyFriendlyNameChange(hr, previousName); });
+void DemoService::raiseMyNameChanged() {
+    deliver([](EventSink& sink) { sink.myNameChanged(); });
 }
 
-void DemoService::raiseMyStatusChange(std::int32_t hr, std::int32_t status) {
-    deliver([&](EventSink& sink) { sink.OnMyStatusChange(hr, status); });
+void DemoService::raiseMyStatusChanged() {
+    deliver([](EventSink& sink) { sink.myStatusChanged(); });
 }
 
 void DemoService::changeContactStatus(const std::shared_ptr<DemoContact>& contact,
                                       std::int32_t status) {
     contact->setStatus(status);
-    raiseContactStatusChange(contact, status);
+    raiseContactStatusChanged(contact);
 }
 
 void DemoService::changeContactName(const std::shared_ptr<DemoContact>& contact,
                                     std::u16string name) {
-    std::u16string previous = contact->friendlyName();
     contact->setFriendlyName(std::move(name));
-    raiseContactFriendlyNameChange(contact, 0, previous);
+    raiseContactNameChanged(contact);
 }
 
 void DemoService::changeMyFriendlyName(std::u16string name) {
-    std::u16string previous = std::exchange(myFriendlyName_, std::move(name));
-    raiseMyFriendlyNameChange(0, previous);
+    myFriendlyName_ = std::move(name);
+    raiseMyNameChanged();
 }
 
 void DemoService::changeMyStatus(std::int32_t status) {
     myStatus_ = status;
-    raiseMyStatusChange(0, status);
+    raiseMyStatusChanged();
 }
 
 void DemoService::requestMyStatus(std::int32_t status) {
     if (!canBeSet(status)) {
-        std::string digits = std::to_string(status);
+        const std::string digits = std::to_string(status);
         throw Error(
             errc::kInvalidArgument,
             u"The client cannot set status " + std::u16string(digits.begin(), digits.end()) + u".");
     }
     myStatus_ = status;
-    post_([this, alive = std::weak_ptr<bool>(alive_), status] {
+    post_([this, alive = std::weak_ptr<bool>(alive_)] {
         if (auto stillAlive = alive.lock(); stillAlive && *stillAlive) {
-            raiseMyStatusChange(0, status);
+            raiseMyStatusChanged();
         }
     });
 }

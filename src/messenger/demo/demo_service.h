@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../client.h"
-#include "demo_objects.h"
-#include "fault_plan.h"
+#include "messenger/client.h"
+#include "messenger/demo/demo_objects.h"
 
 namespace messenger::demo {
 
@@ -27,9 +26,7 @@ public:
     DemoService(const DemoService&) = delete;
     DemoService& operator=(const DemoService&) = delete;
 
-    FaultPlan& faults() { return *faults_; }
-
-    // The user.
+    // The user. The setters change a value without telling anyone.
     const std::u16string& mySigninName() const { return mySigninName_; }
     const std::u16string& myFriendlyName() const { return myFriendlyName_; }
     std::int32_t myStatus() const { return myStatus_; }
@@ -39,19 +36,16 @@ public:
 
     // The contact list.
     const std::vector<std::shared_ptr<DemoContact>>& contacts() const { return contacts_; }
-    std::shared_ptr<DemoContact> addContact(std::u16string signinName, std::u16string friendlyName,
-                                            std::int32_t status);
     std::shared_ptr<DemoConversationWindow> makeWindow(
         std::vector<std::shared_ptr<DemoContact>> members);
 
     // Events, delivered now to every attached program.
-    void raiseContactFriendlyNameChange(const std::shared_ptr<Object>& contact, std::int32_t hr = 0,
-                                        const std::u16string& previousName = {});
-    void raiseContactStatusChange(const std::shared_ptr<Object>& contact, std::int32_t status);
-    void raiseIMWindowCreated(const std::shared_ptr<Object>& window);
-    void raiseIMWindowDestroyed(const std::shared_ptr<Object>& window);
-    void raiseMyFriendlyNameChange(std::int32_t hr = 0, const std::u16string& previousName = {});
-    void raiseMyStatusChange(std::int32_t hr, std::int32_t status);
+    void raiseContactNameChanged(const std::shared_ptr<Contact>& contact);
+    void raiseContactStatusChanged(const std::shared_ptr<Contact>& contact);
+    void raiseConversationOpened(const std::shared_ptr<ConversationWindow>& window);
+    void raiseConversationClosed(const std::shared_ptr<ConversationWindow>& window);
+    void raiseMyNameChanged();
+    void raiseMyStatusChanged();
 
     // Changes as the client makes them: the value, then the event.
     void changeContactStatus(const std::shared_ptr<DemoContact>& contact, std::int32_t status);
@@ -59,24 +53,19 @@ public:
     void changeMyFriendlyName(std::u16string name);
     void changeMyStatus(std::int32_t status);
 
-    // The client program dies: every call on it or its objects fails as a
-    // call into a process that has gone does, and no event comes any more.
-    void crash();
-    bool hasCrashed() const { return crashed_; }
-
     // What an attached program asks of the client.
     int subscribe(EventSink& sink);
     void unsubscribe(int subscription);
     std::size_t subscriberCount() const { return sinks_.size(); }
-    // Writes the user's status and answers with OnMyStatusChange on a later
-    // turn of the event loop, as the real client does.
+    // Takes the user's status at once and tells it with myStatusChanged on a
+    // later turn of the event loop, as the real client does; refuses the
+    // statuses a user cannot choose.
     void requestMyStatus(std::int32_t status);
 
 private:
     void deliver(const std::function<void(EventSink&)>& event);
 
     Post post_;
-    std::shared_ptr<FaultPlan> faults_ = std::make_shared<FaultPlan>();
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::u16string mySigninName_;
     std::u16string myFriendlyName_;
@@ -84,7 +73,6 @@ private:
     std::vector<std::shared_ptr<DemoContact>> contacts_;
     std::map<int, EventSink*> sinks_;
     int nextSubscription_ = 1;
-    bool crashed_ = false;
 };
 
 // Attaches to the simulated client, as creating the real client object does.

@@ -1,4 +1,4 @@
-#include "purple_bus.h"
+#include "messenger/purple/purple_bus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

@@ -8,21 +8,9 @@
 
 #include <cstdint>
 
-#include "../messenger_error.h"
+#include "messenger/error.h"
 
 namespace messenger::purple {
-
-// Our numbers for what can go wrong on the bus; the description carries the
-// D-Bus error's name and message.
-namespace errc {
-inline constexpr std::int32_t kInvalidHandle = static_cast<std::int32_t>(0x80040301);
-inline constexpr std::int32_t kClientGone = static_cast<std::int32_t>(0x80040302);
-inline constexpr std::int32_t kTimeout = static_cast<std::int32_t>(0x80040303);
-inline constexpr std::int32_t kMalformedReply = static_cast<std::int32_t>(0x80040304);
-inline constexpr std::int32_t kBusFailure = static_cast<std::int32_t>(0x80040305);
-inline constexpr std::int32_t kNotSupported = static_cast<std::int32_t>(0x80040306);
-inline constexpr std::int32_t kNoAccount = static_cast<std::int32_t>(0x80040307);
-}  // namespace errc
 
 inline const QString kService = QStringLiteral("im.pidgin.purple.PurpleService");
 inline const QString kPath = QStringLiteral("/im/pidgin/purple/PurpleObject");

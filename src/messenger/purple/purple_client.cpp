@@ -1,12 +1,12 @@
-#include "purple_client.h"
+#include "messenger/purple/purple_client.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 
-#include <functional>
 #include <utility>
 
-#include "purple_status.h"
+#include "messenger/purple/purple_status.h"
+#include "messenger/status_codes.h"
 
 namespace messenger::purple {
 
@@ -45,9 +45,9 @@ class RememberedContact final : public Contact {
 public:
     RememberedContact(std::u16string signinName, std::u16string friendlyName)
         : signinName_(std::move(signinName)), friendlyName_(std::move(friendlyName)) {}
-    std::u16string SigninName() const override { return signinName_; }
-    std::u16string FriendlyName() const override { return friendlyName_; }
-    std::int32_t Status() const override { return MISTATUS_ONLINE; }
+    std::u16string signinName() const override { return signinName_; }
+    std::u16string friendlyName() const override { return friendlyName_; }
+    std::int32_t status() const override { return status::kOnline; }
 
 private:
     std::u16string signinName_;
@@ -58,10 +58,10 @@ class RememberedContacts final : public ContactList {
 public:
     explicit RememberedContacts(std::vector<std::shared_ptr<Contact>> contacts)
         : contacts_(std::move(contacts)) {}
-    std::int32_t Count() const override { return static_cast<std::int32_t>(contacts_.size()); }
-    std::shared_ptr<Contact> Item(std::int32_t index) const override {
-        if (index < 0 || index >= Count()) {
-            throw Error(messenger::errc::kBadIndex, u"Invalid index.");
+    std::int32_t count() const override { return static_cast<std::int32_t>(contacts_.size()); }
+    std::shared_ptr<Contact> item(std::int32_t index) const override {
+        if (index < 0 || index >= count()) {
+            throw Error(errc::kBadIndex, u"Invalid index.");
         }
         return contacts_[static_cast<std::size_t>(index)];
     }
@@ -74,7 +74,7 @@ class Conversation final : public ConversationWindow {
 public:
     explicit Conversation(std::vector<std::shared_ptr<Contact>> members)
         : members_(std::move(members)) {}
-    std::shared_ptr<ContactList> Contacts() const override {
+    std::shared_ptr<ContactList> contacts() const override {
         return std::make_shared<RememberedContacts>(members_);
     }
 
@@ -82,24 +82,24 @@ private:
     std::vector<std::shared_ptr<Contact>> members_;
 };
 
-// A buddy on the user's list, read live from the client.
+// A buddy on the user's list: its names read live from the client, its
+// status the one already read for the event.
 class Buddy final : public Contact {
 public:
-    Buddy(std::shared_ptr<PurpleBus> bus, std::int32_t handle,
-          std::function<std::int32_t(std::int32_t)> status)
-        : bus_(std::move(bus)), handle_(handle), status_(std::move(status)) {}
-    std::u16string SigninName() const override {
+    Buddy(std::shared_ptr<PurpleBus> bus, std::int32_t handle, std::int32_t status)
+        : bus_(std::move(bus)), handle_(handle), status_(status) {}
+    std::u16string signinName() const override {
         return withoutResource(bus_->callString(QStringLiteral("PurpleBuddyGetName"), {handle_}));
     }
-    std::u16string FriendlyName() const override {
+    std::u16string friendlyName() const override {
         return bus_->callString(QStringLiteral("PurpleBuddyGetAlias"), {handle_}).toStdU16String();
     }
-    std::int32_t Status() const override { return status_(handle_); }
+    std::int32_t status() const override { return status_; }
 
 private:
     std::shared_ptr<PurpleBus> bus_;
     std::int32_t handle_;
-    std::function<std::int32_t(std::int32_t)> status_;
+    std::int32_t status_;
 };
 
 std::int32_t intArgument(const QDBusMessage& message, int index) {
@@ -121,7 +121,7 @@ PurpleClient::PurpleClient(QDBusConnection connection, EventSink& sink, const QS
     if (!bus_->connection().isConnected() || !daemon ||
         !daemon->isServiceRegistered(kService).value()) {
         throw Error(
-            messenger::errc::kClassNotRegistered,
+            errc::kClassNotRegistered,
             u"No messenger client was found: neither Pidgin nor Finch is on this session's bus. "
             u"Start Pidgin or Finch and sign in, then start Quavel Logger again. To try Quavel "
             u"Logger without one, start it with --demo.");
@@ -219,12 +219,12 @@ std::int32_t PurpleClient::requireAccount() const {
     return account_;
 }
 
-std::u16string PurpleClient::MySigninName() const {
+std::u16string PurpleClient::mySigninName() const {
     return withoutResource(
         bus_->callString(QStringLiteral("PurpleAccountGetUsername"), {requireAccount()}));
 }
 
-std::u16string PurpleClient::MyFriendlyName() const {
+std::u16string PurpleClient::myFriendlyName() const {
     return bus_->callString(QStringLiteral("PurpleAccountGetAlias"), {requireAccount()})
         .toStdU16String();
 }
@@ -255,7 +255,7 @@ std::int32_t PurpleClient::statusOfPresence(std::int32_t presence) const {
     return statusesOfPresences({presence}).constFirst();
 }
 
-std::int32_t PurpleClient::MyStatus() const {
+std::int32_t PurpleClient::myStatus() const {
     return statusOfPresence(
         bus_->callInt(QStringLiteral("PurpleAccountGetPresence"), {requireAccount()}));
 }
@@ -264,11 +264,11 @@ std::int32_t PurpleClient::buddyStatus(std::int32_t buddy) const {
     return statusOfPresence(bus_->callInt(QStringLiteral("PurpleBuddyGetPresence"), {buddy}));
 }
 
-void PurpleClient::SetMyStatus(std::int32_t status) {
+void PurpleClient::requestMyStatus(std::int32_t status) {
     const std::int32_t account = requireAccount();
     const auto request = purpleRequestFor(status);
     if (!request) {
-        throw Error(messenger::errc::kInvalidArgument,
+        throw Error(errc::kInvalidArgument,
                     u"Your messenger client cannot be set to that status.");
     }
     // Signing off would be "offline"; appearing offline needs an invisible
@@ -295,8 +295,9 @@ void PurpleClient::SetMyStatus(std::int32_t status) {
     bus_->callVoid(QStringLiteral("PurpleSavedstatusActivate"), {saved});
 }
 
-std::shared_ptr<Contact> PurpleClient::liveBuddy(std::int32_t handle) const {
-    return std::make_shared<Buddy>(bus_, handle, [this](std::int32_t b) { return buddyStatus(b); });
+std::shared_ptr<Contact> PurpleClient::buddyWithStatus(std::int32_t handle,
+                                                       std::int32_t status) const {
+    return std::make_shared<Buddy>(bus_, handle, status);
 }
 
 bool PurpleClient::isOurs(std::int32_t buddy) const {
@@ -313,9 +314,9 @@ std::vector<std::shared_ptr<Contact>> PurpleClient::membersOf(std::int32_t conve
         const std::int32_t buddy =
             bus_->callInt(QStringLiteral("PurpleFindBuddy"), {account_, name});
         if (buddy != 0) {
-            const auto live = liveBuddy(buddy);
+            const Buddy live(bus_, buddy, status::kOnline);
             members.push_back(
-                std::make_shared<RememberedContact>(live->SigninName(), live->FriendlyName()));
+                std::make_shared<RememberedContact>(live.signinName(), live.friendlyName()));
         } else {
             members.push_back(
                 std::make_shared<RememberedContact>(withoutResource(name), withoutResource(name)));
@@ -350,7 +351,7 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
     try {
         if (signal == QStringLiteral("AccountStatusChanged")) {
             if (intArgument(message, 0) == account_) {
-                sink_.OnMyStatusChange(0, MyStatus());
+                sink_.myStatusChanged();
             }
         } else if (signal == QStringLiteral("AccountAliasChanged")) {
             // libpurple repeats the alias unchanged while it loads: only a
@@ -359,8 +360,8 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
                 const QString alias =
                     bus_->callString(QStringLiteral("PurpleAccountGetAlias"), {account_});
                 if (alias != myAlias_) {
-                    const QString previous = std::exchange(myAlias_, alias);
-                    sink_.OnMyFriendlyNameChange(0, previous.toStdU16String());
+                    myAlias_ = alias;
+                    sink_.myNameChanged();
                 }
             }
         } else if (signal == QStringLiteral("BuddyStatusChanged") ||
@@ -374,7 +375,7 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
                 const auto known = buddyStatuses_.constFind(buddy);
                 if (known == buddyStatuses_.cend() || *known != status) {
                     buddyStatuses_.insert(buddy, status);
-                    sink_.OnContactStatusChange(liveBuddy(buddy), status);
+                    sink_.contactStatusChanged(buddyWithStatus(buddy, status));
                 }
             }
         } else if (signal == QStringLiteral("BlistNodeAliased")) {
@@ -389,8 +390,8 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
                     buddyAliases_.value(node, message.arguments().value(1).toString());
                 if (alias != previous) {
                     buddyAliases_.insert(node, alias);
-                    sink_.OnContactFriendlyNameChange(0, liveBuddy(node),
-                                                      previous.toStdU16String());
+                    sink_.contactNameChanged(
+                        buddyWithStatus(node, buddyStatuses_.value(node, status::kOffline)));
                 }
             }
         } else if (signal == QStringLiteral("ConversationCreated")) {
@@ -398,13 +399,13 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
             if (bus_->callInt(QStringLiteral("PurpleConversationGetAccount"), {conversation}) ==
                 account_) {
                 rememberConversation(conversation);
-                sink_.OnIMWindowCreated(
+                sink_.conversationOpened(
                     std::make_shared<Conversation>(conversations_.value(conversation)));
             }
         } else if (signal == QStringLiteral("DeletingConversation")) {
             const auto members = conversations_.take(intArgument(message, 0));
             if (!members.empty()) {
-                sink_.OnIMWindowDestroyed(std::make_shared<Conversation>(members));
+                sink_.conversationClosed(std::make_shared<Conversation>(members));
             }
         } else if (signal == QStringLiteral("ChatBuddyJoined") ||
                    signal == QStringLiteral("ChatBuddyLeft")) {
@@ -416,7 +417,7 @@ void PurpleClient::onSignal(const QDBusMessage& message) {
     } catch (const Error& error) {
         // A signal about an object already gone, or a malformed one: the
         // program hears of it like any failed call.
-        sink_.OnClientError(error);
+        sink_.clientFailed(error);
     }
 }
 
@@ -426,7 +427,7 @@ void PurpleClient::onClientQuit() {
     }
     account_ = 0;
     reattach_.stop();
-    sink_.OnClientError(
+    sink_.clientFailed(
         toError(errc::kClientGone, QStringLiteral("Your messenger client has quit. The log is "
                                                   "kept; Quavel Logger attaches again when it "
                                                   "comes back.")));
@@ -448,12 +449,12 @@ void PurpleClient::retryAttach() {
             return;
         }
         reattach_.stop();
-        sink_.OnMyStatusChange(0, MyStatus());
+        sink_.myStatusChanged();
     } catch (const Error& error) {
         account_ = 0;
         if (++reattachTries_ >= kReattachTries) {
             reattach_.stop();
-            sink_.OnClientError(error);
+            sink_.clientFailed(error);
         }
     }
 }

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "../client.h"
-#include "purple_bus.h"
+#include "messenger/client.h"
+#include "messenger/purple/purple_bus.h"
 
 class QDBusServiceWatcher;
 
@@ -30,10 +30,10 @@ public:
     PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName);
     ~PurpleClient() override;
 
-    std::u16string MySigninName() const override;
-    std::u16string MyFriendlyName() const override;
-    std::int32_t MyStatus() const override;
-    void SetMyStatus(std::int32_t status) override;
+    std::u16string mySigninName() const override;
+    std::u16string myFriendlyName() const override;
+    std::int32_t myStatus() const override;
+    void requestMyStatus(std::int32_t status) override;
 
 private slots:
     void onSignal(const QDBusMessage& message);
@@ -47,8 +47,9 @@ private:
     std::int32_t statusOfPresence(std::int32_t presence) const;
     QList<std::int32_t> statusesOfPresences(const QList<std::int32_t>& presences) const;
     std::int32_t buddyStatus(std::int32_t buddy) const;
-    // A buddy on the list, read live from the client.
-    std::shared_ptr<Contact> liveBuddy(std::int32_t handle) const;
+    // A buddy on the list, read live from the client but for its status,
+    // which is the one read for the event.
+    std::shared_ptr<Contact> buddyWithStatus(std::int32_t handle, std::int32_t status) const;
     bool isOurs(std::int32_t buddy) const;
     std::vector<std::shared_ptr<Contact>> membersOf(std::int32_t conversation) const;
     void rememberConversation(std::int32_t conversation);

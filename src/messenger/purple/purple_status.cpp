@@ -1,6 +1,6 @@
-#include "purple_status.h"
+#include "messenger/purple/purple_status.h"
 
-#include "../mistatus.h"
+#include "messenger/status_codes.h"
 
 namespace messenger::purple {
 
@@ -39,34 +39,34 @@ bool sameMessage(std::u16string_view message, std::u16string_view wanted) {
 std::int32_t statusFromPurple(std::int32_t primitive, std::u16string_view message, bool idle) {
     switch (primitive) {
         case kAvailable:
-        case kMobile: return idle ? MISTATUS_IDLE : MISTATUS_ONLINE;
+        case kMobile: return idle ? status::kIdle : status::kOnline;
         case kUnavailable:
-            return sameMessage(message, kOnThePhone) ? MISTATUS_ON_THE_PHONE : MISTATUS_BUSY;
+            return sameMessage(message, kOnThePhone) ? status::kOnThePhone : status::kBusy;
         case kAway:
         case kExtendedAway:
             if (sameMessage(message, kBeRightBack)) {
-                return MISTATUS_BE_RIGHT_BACK;
+                return status::kBeRightBack;
             }
             if (sameMessage(message, kOutToLunch)) {
-                return MISTATUS_OUT_TO_LUNCH;
+                return status::kOutToLunch;
             }
-            return MISTATUS_AWAY;
-        case kInvisible: return MISTATUS_INVISIBLE;
-        default: return MISTATUS_OFFLINE;
+            return status::kAway;
+        case kInvisible: return status::kInvisible;
+        default: return status::kOffline;
     }
 }
 
-std::optional<PurpleStatusRequest> purpleRequestFor(std::int32_t status) {
-    switch (status) {
-        case MISTATUS_ONLINE: return PurpleStatusRequest{kAvailable, {}};
-        case MISTATUS_BUSY: return PurpleStatusRequest{kUnavailable, {}};
-        case MISTATUS_ON_THE_PHONE:
+std::optional<PurpleStatusRequest> purpleRequestFor(std::int32_t code) {
+    switch (code) {
+        case status::kOnline: return PurpleStatusRequest{kAvailable, {}};
+        case status::kBusy: return PurpleStatusRequest{kUnavailable, {}};
+        case status::kOnThePhone:
             return PurpleStatusRequest{kUnavailable, std::u16string(kOnThePhone)};
-        case MISTATUS_AWAY: return PurpleStatusRequest{kAway, {}};
-        case MISTATUS_BE_RIGHT_BACK:
+        case status::kAway: return PurpleStatusRequest{kAway, {}};
+        case status::kBeRightBack:
             return PurpleStatusRequest{kAway, std::u16string(kBeRightBack)};
-        case MISTATUS_OUT_TO_LUNCH: return PurpleStatusRequest{kAway, std::u16string(kOutToLunch)};
-        case MISTATUS_INVISIBLE: return PurpleStatusRequest{kInvisible, {}};
+        case status::kOutToLunch: return PurpleStatusRequest{kAway, std::u16string(kOutToLunch)};
+        case status::kInvisible: return PurpleStatusRequest{kInvisible, {}};
         default: return std::nullopt;
     }
 }

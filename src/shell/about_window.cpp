@@ -1,11 +1,11 @@
-#include "frm_about.h"
+#include "shell/about_window.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
 
-#include "app_identity.h"
+#include "shell/app_identity.h"
 
 namespace shell {
 
@@ -31,12 +31,12 @@ QString homepageAddress() {
     return QStringLiteral("https://quavel.example.org/");
 }
 
-int frmAbout::twips(int value) const {
+int AboutWindow::twips(int value) const {
     // 15 twips to a pixel at 96 dpi.
     return qRound(value / 15.0 * logicalDpiY() / 96.0);
 }
 
-frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
+AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Quavel Logger"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -65,8 +65,9 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
         return item;
     };
     QLabel* title =
-        label("Label1", QStringLiteral("Quavel Logger for MSN 4.x-6.0"), 1200, 1080, 2655, 255);
+        label("Label1", productName() + QStringLiteral(" for MSN 4.x-6.0"), 1200, 1080, 2655, 255);
     title->setFont(windowFont(8.25, true));
+    // Keep as is: the version line users of the original have always seen.
     label("Label3", QStringLiteral("Version 1.0 (May 28,2002)"), 1440, 1320, 1935, 255);
     label("Label2", QStringLiteral("© 2026 Quavel Logger authors"), 1320, 1560, 2535, 255);
     label("Label4", QStringLiteral("Homepage: ") + homepageAddress(), 960, 1800, 3375, 255);
@@ -86,7 +87,7 @@ frmAbout::frmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
     thanks->setWordWrap(true);
 }
 
-void frmAbout::closeEvent(QCloseEvent* event) {
+void AboutWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     emit closedByUser();
 }

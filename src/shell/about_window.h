@@ -6,11 +6,11 @@ namespace shell {
 
 // The About window: the banner, the product's name, version, rights notice,
 // homepage and acknowledgements, laid out at fixed positions.
-class frmAbout : public QWidget {
+class AboutWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
     // Twips (1/1440 inch) to pixels on this window's screen.
     int twips(int value) const;

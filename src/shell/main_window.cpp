@@ -1,0 +1,181 @@
+#include "shell/main_window.h"
+
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+
+#include "eventlog/display_text.h"
+#include "eventlog/log_view.h"
+#include "eventlog/time_format.h"
+#include "shell/about_window.h"
+#include "shell/app_identity.h"
+#include "shell/error_report.h"
+#include "shell/status_commands.h"
+#include "shell/status_names.h"
+
+namespace shell {
+
+namespace {
+
+// The window's client area, as designed: 537 x 73 pixels at 96 dpi.
+constexpr int kLogWidth = 537;
+constexpr int kLogHeight = 73;
+
+// Client text as the caption and start-up line show it: display-safe.
+QString shownFromClient(const std::u16string& text) {
+    return eventlog::displayText(QString::fromStdU16String(text));
+}
+
+}  // namespace
+
+QString literalWindowTitle(const QString& title) {
+    // Qt shows "[*][*]" as a literal "[*]".
+    QString escaped = title;
+    escaped.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return escaped;
+}
+
+MainWindow::MainWindow(Services services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      lineFormat_(services_.locale),
+      logView_(new eventlog::LogView(this)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(productName());
+    setWindowIcon(appIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+
+    logView_->setObjectName(QStringLiteral("txtLog"));
+    const qreal scale = logicalDpiY() / 96.0;
+    logView_->setFixedSize(qRound(kLogWidth * scale), qRound(kLogHeight * scale));
+    logView_->setFrameShape(QFrame::StyledPanel);
+    setCentralWidget(logView_);
+    setFocusProxy(logView_);
+    // Whatever changed the log, its newest line comes into view.
+    connect(logView_, &eventlog::LogView::textChanged, logView_,
+            &eventlog::LogView::moveCaretToEnd);
+
+    createMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createMenus() {
+    // The old form's control names live on as object names.
+    auto addItem = [this](QMenu* menu, const char* objectName, const QString& caption,
+                          auto handler) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(objectName));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QMenu* changeStatus = file->addMenu(QStringLiteral("Change Status"));
+    changeStatus->setObjectName(QStringLiteral("mnuChangeStatus"));
+    for (const StatusCommand& command : kStatusCommands) {
+        addItem(changeStatus, command.objectName, QString::fromLatin1(command.caption),
+                [this, status = command.status] { requestStatus(status); });
+    }
+    addItem(file, "mnuClearLog", QStringLiteral("Clear Log"), &MainWindow::clearLog);
+    file->addSeparator()->setObjectName(QStringLiteral("mnuSeparator"));
+    addItem(file, "mnuExit", QStringLiteral("Exit"), &MainWindow::exitProgram);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    addItem(help, "mnuAbout", QStringLiteral("About"), &MainWindow::showAbout);
+    addItem(help, "mnuHelped", QStringLiteral("Help"), &MainWindow::showHelp);
+}
+
+void MainWindow::start() {
+    loadAbout();
+    client_ = services_.connectClient(handlers_);
+    updateTitle();
+    const QString signinName = shownFromClient(client().mySigninName());
+    // Keep as is: "Wardel" is the program's own start-up text.
+    logView_->setLogText(QStringLiteral("Quavel Wardel Loaded for ") + signinName +
+                         QStringLiteral(" on ") +
+                         eventlog::formatShortDate(services_.clock.now().date(), services_.locale));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    detach();
+    event->accept();
+}
+
+void MainWindow::detach() {
+    about_.reset();
+    // Releasing the client ends the subscription: no event arrives after this.
+    client_.reset();
+}
+
+messenger::Client& MainWindow::client() {
+    if (!client_) {
+        throw messenger::Error(messenger::errc::kNullObject,
+                               u"The messenger client has been released.");
+    }
+    return *client_;
+}
+
+void MainWindow::updateTitle() {
+    messenger::Client& attached = client();
+    const QString friendlyName = shownFromClient(attached.myFriendlyName());
+    const QString status = statusText(narrowStatus(attached.myStatus()));
+    setWindowTitle(literalWindowTitle(friendlyName + QStringLiteral(" (") + status +
+                                      QStringLiteral(") - ") + productName()));
+}
+
+void MainWindow::logEvent(const QString& signinName, const QString& eventText) {
+    logView_->appendLine(lineFormat_.compose(services_.clock.now().time(), signinName, eventText));
+}
+
+void MainWindow::reportError(const messenger::Error& error) {
+    services_.errors.reportError(error);
+}
+
+void MainWindow::requestStatus(std::int32_t status) {
+    // The log line and the caption follow from the client's answer.
+    runReportingFailures(*this, [&] { client().requestMyStatus(status); });
+}
+
+void MainWindow::clearLog() {
+    logView_->clearLog();
+}
+
+void MainWindow::loadAbout() {
+    about_ = std::make_unique<AboutWindow>();
+    connect(about_.get(), &AboutWindow::closedByUser, this, [this] {
+        // Unloaded once its close has finished; the next About loads it afresh.
+        about_.release()->deleteLater();
+    });
+}
+
+void MainWindow::showAbout() {
+    if (!about_) {
+        loadAbout();
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void MainWindow::showHelp() {
+    // Keep as is: two spaces after the question mark.
+    QMessageBox help(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
+                     QStringLiteral("Need help with Quavel Logger?  Add ") + supportAddress() +
+                         QStringLiteral(" to your list!"),
+                     QMessageBox::Ok, this);
+    help.setObjectName(QStringLiteral("helpMessage"));
+    help.exec();
+}
+
+void MainWindow::exitProgram() {
+    // At once: the client and the About window go with the process.
+    services_.endProgram();
+}
+
+}  // namespace shell
