@@ -5,12 +5,14 @@
 #   e2e_demo.sh PROGRAM
 set -uo pipefail
 program=$1
+here=$(cd "$(dirname "$0")" && pwd)
 for tool in xvfb-run xdotool xclip openbox; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
 inner() {
     set -euo pipefail
+    source "$here/support/x11.sh"
     openbox >/dev/null 2>&1 &
     sleep 0.5
     # One hour between simulated events: only our command changes the log.
@@ -21,19 +23,10 @@ inner() {
     echo "window $window: $(xdotool getwindowname "$window")"
     xdotool windowactivate --sync "$window" 2>/dev/null || true
     sleep 0.3
-    # Click File, then walk the menus with the keyboard.
-    xdotool mousemove --window "$window" 15 10 click 1
-    sleep 0.3
-    xdotool key Down Right
-    sleep 0.3
-    xdotool key Down Down Down Return
-    timeout 10 xdotool search --sync --name '^Sam \(Away\) - Quavel Logger$' >/dev/null
+    choose_status 3  # Away
+    wait_caption "Sam (Away) - Quavel Logger"
     echo "caption: $(xdotool getwindowname "$window")"
-    # Copy the whole log as a user would.
-    xdotool mousemove --window "$window" 200 50 click 1
-    xdotool key ctrl+a ctrl+c
-    sleep 0.3
-    xclip -o -selection clipboard > log.txt
+    read_log > log.txt
     echo "log:"; cat log.txt; echo
     grep -Eq '^Quavel Wardel Loaded for Sam\.Rivers@example\.com on ' log.txt
     grep -Eq '^\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\] <sam\.rivers@example\.com> Status Changed To: Away$' log.txt

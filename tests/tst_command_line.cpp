@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "command_line.h"
+#include "shell/command_line.h"
 
 using Action = shell::ParsedCommandLine::Action;
 Q_DECLARE_METATYPE(Action)
@@ -28,6 +28,10 @@ private slots:
             {"--demo --seed -1", Action::Fail, "--seed needs a whole number"},
             {"--demo --demo-interval 0", Action::Fail, "--demo-interval needs a number"},
             {"--seed 1", Action::Fail, "only apply with --demo"},
+            // A client binding's own option.
+            {"--account alice@example.org", Action::Run, ""},
+            {"--account", Action::Fail, "Missing value after '--account'"},
+            {"--demo --account a@b", Action::Fail, "--account needs an account name and does not apply with --demo"},
         };
         for (const auto& row : rows) {
             QTest::newRow(row.arguments) << QString::fromLatin1(row.arguments) << row.action
@@ -38,8 +42,9 @@ private slots:
         QFETCH(QString, arguments);
         QFETCH(Action, action);
         QFETCH(QString, textContains);
-        const auto parsed = shell::parseCommandLine(QStringList{QStringLiteral("/usr/bin/quavel-logger")} +
-                                                    arguments.split(u' ', Qt::SkipEmptyParts));
+        const messenger::BindingOption account{u"account", u"name", u"The account.", u"an account name"};
+        const auto parsed = shell::parseCommandLine(
+            QStringList{QStringLiteral("/usr/bin/quavel-logger")} + arguments.split(u' ', Qt::SkipEmptyParts), {account});
         QCOMPARE(parsed.action, action);
         QVERIFY2(parsed.text.contains(textContains), qPrintable(parsed.text));
         if (action == Action::Fail) {
@@ -49,6 +54,9 @@ private slots:
             QCOMPARE(parsed.options.seed.value(), 4294967295u);
             QCOMPARE(parsed.options.demoIntervalMs, 250);
             QVERIFY(parsed.options.demo);
+        }
+        if (action == Action::Run && arguments.startsWith(QStringLiteral("--account"))) {
+            QVERIFY(parsed.options.clientSettings == messenger::BindingSettings({{u"account", u"alice@example.org"}}));
         }
     }
 };

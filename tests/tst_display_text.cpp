@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "display_text.h"
+#include "eventlog/display_text.h"
 
 class TestDisplayText : public QObject {
     Q_OBJECT

@@ -1,8 +1,8 @@
 #include <QTest>
 
-#include "log_line.h"
-#include "text_case.h"
-#include "time_format.h"
+#include "eventlog/log_line.h"
+#include "eventlog/text_case.h"
+#include "eventlog/time_format.h"
 
 namespace {
 const QTime kTime(15, 4, 5);
@@ -52,6 +52,19 @@ private slots:
         QFETCH(QString, written);
         const eventlog::LogLineFormat format(QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(format.compose(kTime, email, eventText), written);
+    }
+
+    // Lines come many to a second; each still shows its own second, the
+    // clock going back included.
+    void timeFollowsTheClock() {
+        const eventlog::LogLineFormat format(QLocale(QLocale::English, QLocale::UnitedStates));
+        QStringList shown;
+        for (const int ms : {0, 999, 1000, 2001, 500}) {
+            shown << format.compose(QTime(23, 59, 58).addMSecs(ms), QString(), QString()).section(u']', 0, 0);
+        }
+        QCOMPARE(shown, (QStringList{QStringLiteral("[11:59:58 PM"), QStringLiteral("[11:59:58 PM"),
+                                     QStringLiteral("[11:59:59 PM"), QStringLiteral("[12:00:00 AM"),
+                                     QStringLiteral("[11:59:58 PM")}));
     }
 
     // The locale's own mappings, applied twice giving what once gave: inputs

@@ -6,9 +6,8 @@
 
 #include <optional>
 
-#include "test_window.h"
+#include "support/test_window.h"
 
-using messenger::demo::Call;
 using testing::TestWindow;
 
 namespace {
@@ -21,7 +20,6 @@ class TestMainWindow : public QObject {
 private slots:
     void startUp() {
         TestWindow t;
-        t.demo().faults().recordCalls();
         t.log().setLogText(QStringLiteral("left over"));
         QVERIFY(t.load());
         QCOMPARE(t.caption(), QStringLiteral("Sam (Online) - Quavel Logger"));
@@ -29,35 +27,6 @@ private slots:
         QCOMPARE(t.logText(), kStartLine);
         QCOMPARE(t.log().caretPosition(), t.logText().size());
         QCOMPARE(t.demo().subscriberCount(), std::size_t(1));
-        const std::vector<Call> order{Call::Attach, Call::MyFriendlyName, Call::MyStatus, Call::MySigninName};
-        QVERIFY(t.demo().faults().recordedCalls() == order);
-    }
-
-    // Any failure while starting is reported and leaves no window and no
-    // start-up line; the caller then ends the program.
-    void startUpFailures() {
-        const struct {
-            std::optional<Call> call;
-            int status;
-            const char* reported;
-        } cases[] = {
-            {Call::Attach, 2, "Error 0x8000FFFF (-2147418113): Catastrophic failure"},
-            {Call::MyFriendlyName, 2, "Error 0x8000FFFF (-2147418113): Catastrophic failure"},
-            {Call::MyStatus, 2, "Error 0x8000FFFF (-2147418113): Catastrophic failure"},
-            {Call::MySigninName, 2, "Error 0x8000FFFF (-2147418113): Catastrophic failure"},
-            {std::nullopt, 70000, "Error 0x8002000A (-2147352566): Status code 70000 does not fit in a 16-bit status."},
-        };
-        for (const auto& c : cases) {
-            TestWindow t;
-            t.demo().setMyStatus(c.status);
-            if (c.call) {
-                t.demo().faults().failCall(*c.call, static_cast<std::int32_t>(0x8000FFFF), u"Catastrophic failure");
-            }
-            QVERIFY(!t.load());
-            QCOMPARE(t.errorLines(), QStringList{QStringLiteral("Quavel Logger: ") + QString::fromUtf8(c.reported)});
-            QVERIFY(!t.window().isVisible());
-            QVERIFY(!t.logText().startsWith(QStringLiteral("Quavel Wardel")));
-        }
     }
 
     void caption_data() {
@@ -142,16 +111,16 @@ private slots:
         TestWindow t;
         QVERIFY(t.load());
         t.log().setCaretPosition(0);  // the user clicks at the top
-        t.window().LogEvent(QStringLiteral("a@b"), QStringLiteral("Opened window"));
+        t.window().logEvent(QStringLiteral("a@b"), QStringLiteral("Opened window"));
         QCOMPARE(t.log().caretPosition(), t.logText().size());
         t.log().selectAll();
-        t.window().LogEvent(QStringLiteral("a@b"), QStringLiteral("Closed window"));
+        t.window().logEvent(QStringLiteral("a@b"), QStringLiteral("Closed window"));
         QCOMPARE(t.log().caretPosition(), t.logText().size());
         QVERIFY(!t.log().hasSelection());
         t.choose("mnuClearLog");
         QCOMPARE(t.logText(), QString());
         QCOMPARE(t.log().caretPosition(), qsizetype(0));
-        t.window().LogEvent(QStringLiteral("a@b"), QStringLiteral("Opened window"));
+        t.window().logEvent(QStringLiteral("a@b"), QStringLiteral("Opened window"));
         QCOMPARE(t.logText(), QStringLiteral("[3:04:05 PM] <a@b> Opened Window"));
     }
 

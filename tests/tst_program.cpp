@@ -12,12 +12,6 @@ private slots:
         QTest::addColumn<QString>("output");  // standard output, then standard error
         QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                                  << QStringLiteral("Quavel Logger 1.00\n");
-        QTest::newRow("help") << QStringList{QStringLiteral("-h")} << 0
-                              << QStringLiteral("Usage: quavel-logger [options]");
-        QTest::newRow("bad option says what to do")
-            << QStringList{QStringLiteral("--colour")} << 2
-            << QStringLiteral("Unknown option 'colour'.\nRun '") + QStringLiteral(QUAVEL_PROGRAM) +
-                   QStringLiteral(" --help' to see the options.");
         // Without a client to attach to, start-up fails: reported, no window.
         QTest::newRow("no client found")
             << QStringList() << 1

@@ -133,9 +133,15 @@ QString LineStore::text(qsizetype from, qsizetype to, QStringView separator) con
         if (begin < end) {
             result += body.mid(begin, end - begin);
         }
-        // The separator after this line, where the range covers it.
-        if (i < lineCount_ - 1 && to > start + body.size()) {
-            result += separator;
+        // The line break after this line, as far as the range covers it; a
+        // separator other than the log's own stands for the whole break.
+        const qsizetype breakStart = start + body.size();
+        const qsizetype coveredFrom = std::max(from, breakStart);
+        const qsizetype coveredTo = std::min(to, breakStart + 2);
+        if (i < lineCount_ - 1 && coveredFrom < coveredTo) {
+            result += separator == QStringView(u"\r\n")
+                          ? separator.mid(coveredFrom - breakStart, coveredTo - coveredFrom)
+                          : separator;
         }
     }
     return result;

@@ -18,9 +18,10 @@ QString LogLineFormat::timeOfDay(QTime time) const {
     return cachedTimeText_;
 }
 
-QString LogLineFormat::compose(QTime time, const QString& sEmail, const QString& sEventText) const {
-    const QString email = lowerCase(displayText(sEmail), locale_);
-    const QString text = properCase(displayText(sEventText), locale_);
+QString LogLineFormat::compose(QTime time, const QString& signinName,
+                               const QString& eventText) const {
+    const QString email = lowerCase(displayText(signinName), locale_);
+    const QString text = properCase(displayText(eventText), locale_);
     const QString clock = timeOfDay(time);
     QString line;
     line.reserve(clock.size() + email.size() + text.size() + 6);

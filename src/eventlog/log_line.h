@@ -14,7 +14,7 @@ class LogLineFormat {
 public:
     explicit LogLineFormat(QLocale locale);
 
-    QString compose(QTime time, const QString& sEmail, const QString& sEventText) const;
+    QString compose(QTime time, const QString& signinName, const QString& eventText) const;
     const QLocale& locale() const { return locale_; }
 
 private:

@@ -20,7 +20,7 @@ namespace eventlog {
 // Lines are kept compactly (LineStore) and only those in sight are laid out
 // and drawn, so adding a line costs the same however long the log, and a
 // burst of lines costs one repaint. The box holds at most capacity() lines;
-// past that the oldest lines go, a chunk at a time, so memory stays bounded
+// past that the oldest line goes for each new one, so memory stays bounded
 // and the newest line is always kept.
 class LogView : public QAbstractScrollArea {
     Q_OBJECT

@@ -6,8 +6,8 @@ namespace eventlog {
 
 namespace {
 
-// Splits a Qt date-time format into quoted literals and the rest, so that a
-// 't' inside quotes is left alone.
+// The format without its time-zone field: every 't' outside quoted literals
+// goes, then whatever only framed it.
 QString withoutZoneField(const QString& format) {
     QString result;
     bool quoted = false;

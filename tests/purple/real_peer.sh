@@ -100,31 +100,11 @@ start_finch() {
     done
     echo "Finch did not sign in"; return 1
 }
-wait_caption() {
-    local pattern
-    pattern=$(printf '%s' "$1" | sed 's/[()]/\\&/g')
-    timeout 10 xdotool search --sync --name "^$pattern\$" >/dev/null || {
-        echo "caption never read: $1 (it reads: $(xdotool getwindowname "$window"))"; return 1; }
+# The log without its time stamps.
+read_log_lines() {
+    read_log | sed -E 's/^\[[^]]*\] //'
 }
-choose_status() {  # the item's place in File > Change Status
-    xdotool mousemove --window "$window" 15 10 click 1
-    sleep 0.3
-    xdotool key Down Right
-    sleep 0.2
-    for _ in $(seq 1 "$1"); do xdotool key Down; done
-    xdotool key Return
-}
-read_log() {
-    # The failure report, a window of its own, goes first.
-    for report in $(xdotool search --name '^Quavel Logger$' 2>/dev/null); do
-        xdotool windowclose "$report" 2>/dev/null || true
-    done
-    xdotool windowactivate --sync "$window" 2>/dev/null || true
-    xdotool mousemove --window "$window" 200 50 click 1
-    xdotool key ctrl+a ctrl+c
-    sleep 0.3
-    xclip -o -selection clipboard | sed -E 's/^\[[^]]*\] //'
-}
+source "$here/../support/x11.sh"
 
 openbox >/dev/null 2>&1 &
 start_finch
@@ -164,12 +144,12 @@ sleep 1
 start_finch
 # Attached again: the client's status is logged and shown anew.
 for _ in $(seq 1 50); do
-    [ "$(read_log | tail -n1)" = "<alice@localhost> Status Changed To: Online" ] &&
-        [ "$(read_log | grep -c '')" -gt 18 ] && break
+    [ "$(read_log_lines | tail -n1)" = "<alice@localhost> Status Changed To: Online" ] &&
+        [ "$(read_log_lines | grep -c '')" -gt 18 ] && break
     sleep 0.2
 done
 
-read_log > "$work/log.txt"
+read_log_lines > "$work/log.txt"
 cat > "$work/expected.txt" <<'LOG'
 <bob@localhost> Changed Status To: Online
 <bob@localhost> Changed Status To: Away

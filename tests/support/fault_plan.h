@@ -2,20 +2,21 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "../messenger_error.h"
+#include "messenger/error.h"
 
-namespace messenger::demo {
+namespace testing {
 
-// Every kind of call a program can make on the demo client.
+// Every kind of call the program makes on a client.
 enum class Call {
     Attach,
     MySigninName,
     MyFriendlyName,
     MyStatus,
-    SetMyStatus,
+    RequestMyStatus,
     ContactSigninName,
     ContactFriendlyName,
     ContactStatus,
@@ -25,23 +26,25 @@ enum class Call {
 };
 inline constexpr std::size_t kCallKinds = 11;
 
-// Which calls fail, and how: lets tests fail any chosen call with a chosen
-// number and description.
+// Which calls on a client (see withFaults) fail, and how.
 class FaultPlan {
 public:
-    // The call fails once `skip` further calls of its kind have succeeded, then
-    // `times` times in a row (0: from then on).
+    // The call fails once `skip` further calls of its kind have succeeded,
+    // then `times` times in a row (0: from then on).
     void failCall(Call call, std::int32_t number, std::u16string description, int skip = 0,
                   int times = 1);
+    // The client program dies: every call fails as a call into a process
+    // that has gone does, and no event comes any more.
+    void crash();
+    bool hasCrashed() const { return crashed_; }
+    // The client lets go of this object: calls on it fail from now on.
+    void release(const void* object) { released_.insert(object); }
+
+    // Counts the call on object and throws the planned Error when it is due.
+    void check(Call call, const void* object = nullptr);
+    // The calls made since the last clear, in order.
+    const std::vector<Call>& calls() const { return calls_; }
     void clear();
-
-    // Counts the call and throws the planned Error when it is due.
-    void check(Call call);
-    std::uint64_t callCount(Call call) const { return counts_[index(call)]; }
-
-    // Keeps the order of calls from now on, for tests that check it.
-    void recordCalls() { recording_ = true; }
-    const std::vector<Call>& recordedCalls() const { return recorded_; }
 
 private:
     struct Plan {
@@ -51,12 +54,11 @@ private:
         std::int32_t number = 0;
         std::u16string description;
     };
-    static std::size_t index(Call call) { return static_cast<std::size_t>(call); }
 
     std::array<Plan, kCallKinds> plans_{};
-    std::array<std::uint64_t, kCallKinds> counts_{};
-    bool recording_ = false;
-    std::vector<Call> recorded_;
+    std::vector<Call> calls_;
+    std::set<const void*> released_;
+    bool crashed_ = false;
 };
 
-}  // namespace messenger::demo
+}  // namespace testing

@@ -31,8 +31,6 @@ constexpr const char* kSignals[] = {
 constexpr std::int32_t kBuddyNode = 2;
 constexpr std::int32_t kImConversation = 1;
 constexpr std::int32_t kChatConversation = 2;
-constexpr int kReattachIntervalMs = 1000;
-constexpr int kReattachTries = 15;
 
 // "alice@example.org/laptop" signs in as "alice@example.org".
 std::u16string withoutResource(const QString& name) {
@@ -113,10 +111,12 @@ std::int32_t intArgument(const QDBusMessage& message, int index) {
 
 }  // namespace
 
-PurpleClient::PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName)
+PurpleClient::PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName,
+                           std::chrono::milliseconds reattachInterval, int reattachTries)
     : bus_(std::make_shared<PurpleBus>(std::move(connection))),
       sink_(sink),
-      accountName_(accountName) {
+      accountName_(accountName),
+      reattachTries_(reattachTries) {
     QDBusConnectionInterface* daemon = bus_->connection().interface();
     if (!bus_->connection().isConnected() || !daemon ||
         !daemon->isServiceRegistered(kService).value()) {
@@ -139,7 +139,7 @@ PurpleClient::PurpleClient(QDBusConnection connection, EventSink& sink, const QS
                      &PurpleClient::onClientQuit);
     QObject::connect(watcher_, &QDBusServiceWatcher::serviceRegistered, this,
                      &PurpleClient::onClientBack);
-    reattach_.setInterval(kReattachIntervalMs);
+    reattach_.setInterval(reattachInterval);
     QObject::connect(&reattach_, &QTimer::timeout, this, &PurpleClient::retryAttach);
 }
 
@@ -436,7 +436,7 @@ void PurpleClient::onClientQuit() {
 void PurpleClient::onClientBack() {
     // The client takes its name on the bus a moment before its account is
     // ready: try for a while.
-    reattachTries_ = 0;
+    reattachTriesLeft_ = reattachTries_;
     reattach_.start();
 }
 
@@ -444,7 +444,7 @@ void PurpleClient::retryAttach() {
     try {
         attach();
         if (bus_->callInt(QStringLiteral("PurpleAccountIsConnected"), {account_}) == 0 &&
-            ++reattachTries_ < kReattachTries) {
+            --reattachTriesLeft_ > 0) {
             account_ = 0;
             return;
         }
@@ -452,7 +452,7 @@ void PurpleClient::retryAttach() {
         sink_.myStatusChanged();
     } catch (const Error& error) {
         account_ = 0;
-        if (++reattachTries_ >= kReattachTries) {
+        if (--reattachTriesLeft_ <= 0) {
             reattach_.stop();
             sink_.clientFailed(error);
         }

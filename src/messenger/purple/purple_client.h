@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -26,8 +27,12 @@ class PurpleClient final : public QObject, public Client {
     Q_OBJECT
 
 public:
-    // Throws Error when no client is on the bus or it has no account.
-    PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName);
+    // Throws Error when no client is on the bus or it has no account. When
+    // the client comes back, attaching again is tried up to reattachTries
+    // times, reattachInterval apart.
+    PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName,
+                 std::chrono::milliseconds reattachInterval = std::chrono::seconds(1),
+                 int reattachTries = 15);
     ~PurpleClient() override;
 
     std::u16string mySigninName() const override;
@@ -65,7 +70,8 @@ private:
     QHash<std::int32_t, std::vector<std::shared_ptr<Contact>>> conversations_;
     QDBusServiceWatcher* watcher_ = nullptr;
     QTimer reattach_;
-    int reattachTries_ = 0;
+    int reattachTriesLeft_ = 0;
+    int reattachTries_;
 };
 
 std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName,
