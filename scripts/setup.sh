@@ -47,5 +47,5 @@ if ((${#missing[@]} + ${#missing_optional[@]})); then
     fi
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUAVEL_WARNINGS_AS_ERRORS=ON
-cmake --build build --parallel
+cmake --preset linux >/dev/null
+cmake --build --preset linux --parallel
