@@ -60,8 +60,9 @@ private slots:
                 QCOMPARE(label->pixmap().size(), QSize(313, 65));
                 continue;
             }
-            const QRect needed = QFontMetrics(label->font()).boundingRect(
-                QRect(QPoint(), label->size()), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
+            const QRect needed = QFontMetrics(label->font())
+                                     .boundingRect(QRect(QPoint(), label->size()),
+                                                   label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
             QVERIFY2(!label->text().isEmpty() && needed.width() <= label->width() && needed.height() <= label->height(),
                      qPrintable(label->objectName()));
         }

@@ -44,7 +44,8 @@ private slots:
         QFETCH(QString, textContains);
         const messenger::BindingOption account{u"account", u"name", u"The account.", u"an account name"};
         const auto parsed = shell::parseCommandLine(
-            QStringList{QStringLiteral("/usr/bin/quavel-logger")} + arguments.split(u' ', Qt::SkipEmptyParts), {account});
+            QStringList{QStringLiteral("/usr/bin/quavel-logger")} + arguments.split(u' ', Qt::SkipEmptyParts),
+            {account});
         QCOMPARE(parsed.action, action);
         QVERIFY2(parsed.text.contains(textContains), qPrintable(parsed.text));
         if (action == Action::Fail) {

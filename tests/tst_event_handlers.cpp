@@ -27,21 +27,25 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         const QString opened = QStringLiteral("Opened Window"), closed = QStringLiteral("Closed Window");
         QTest::newRow("contact name") << ClientEvent::ContactName
-                                      << QStringList{line("alex.moreau@example.com", QStringLiteral("Changed Name To: Alex"))};
+                                      << QStringList{
+                                             line("alex.moreau@example.com", QStringLiteral("Changed Name To: Alex"))};
         QTest::newRow("contact status") << ClientEvent::ContactStatus
-                                        << QStringList{line("alex.moreau@example.com", QStringLiteral("Changed Status To: Online"))};
+                                        << QStringList{line("alex.moreau@example.com",
+                                                            QStringLiteral("Changed Status To: Online"))};
         QTest::newRow("opened, one line a contact")
             << ClientEvent::Opened
             << QStringList{line("alex.moreau@example.com", opened), line("dana.okafor@example.org", opened),
                            line("gus.tavares@example.com", opened)};
         QTest::newRow("closed") << ClientEvent::Closed
-                                << QStringList{line("alex.moreau@example.com", closed), line("dana.okafor@example.org", closed),
+                                << QStringList{line("alex.moreau@example.com", closed),
+                                               line("dana.okafor@example.org", closed),
                                                line("gus.tavares@example.com", closed)};
         // The user's own sign-in name in lower case, unlike the start-up line.
         QTest::newRow("my name") << ClientEvent::MyName
                                  << QStringList{line("sam.rivers@example.com", QStringLiteral("Name Changed To: Sam"))};
         QTest::newRow("my status") << ClientEvent::MyStatus
-                                   << QStringList{line("sam.rivers@example.com", QStringLiteral("Status Changed To: Online"))};
+                                   << QStringList{
+                                          line("sam.rivers@example.com", QStringLiteral("Status Changed To: Online"))};
     }
     void eachEventLogsItsLines() {
         QFETCH(ClientEvent, event);
@@ -131,7 +135,8 @@ private slots:
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[1], QStringLiteral("[3:04:05 PM] <x  [1:02:03 am] <boss@example.com> \uFFFDtxt.exe> "
                                           "Changed Name To: X  [1:02:03 Am] <boss@example.com> \uFFFDtxt.exe"));
-        QCOMPARE(t.caption(), QStringLiteral("x  [1:02:03 AM] <boss@example.com> \uFFFDtxt.exe (Online) - Quavel Logger"));
+        QCOMPARE(t.caption(),
+                 QStringLiteral("x  [1:02:03 AM] <boss@example.com> \uFFFDtxt.exe (Online) - Quavel Logger"));
     }
 
     void noEventsAfterTheWindowCloses() {
@@ -150,8 +155,8 @@ private slots:
         auto story = [](std::uint32_t seed) {
             TestWindow t;
             [&] { QVERIFY(t.load()); }();
-            messenger::demo::DemoLife life(std::shared_ptr<messenger::demo::DemoService>(&t.demo(), [](auto*) {}),
-                                           seed, 1000);
+            messenger::demo::DemoLife life(std::shared_ptr<messenger::demo::DemoService>(&t.demo(), [](auto*) {}), seed,
+                                           1000);
             for (int i = 0; i < 60; ++i) {
                 life.step();
             }

@@ -12,8 +12,8 @@
 
 using testing::Call;
 using testing::ClientEvent;
-using testing::TestWindow;
 using testing::settle;
+using testing::TestWindow;
 
 namespace {
 

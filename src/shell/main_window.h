@@ -23,8 +23,7 @@ class ErrorReport;
 class AboutWindow;
 
 // Attaches to a client for a sink; throws messenger::Error when none can be.
-using ClientFactory =
-    std::function<std::unique_ptr<messenger::Client>(messenger::EventSink& sink)>;
+using ClientFactory = std::function<std::unique_ptr<messenger::Client>(messenger::EventSink& sink)>;
 
 // The main window: the log, the menus, the caption showing the user's name
 // and status, and the attached messenger client for the window's lifetime.

@@ -29,11 +29,10 @@ QString statusText(std::int16_t status) {
 std::int16_t narrowStatus(std::int32_t status) {
     if (status < std::numeric_limits<std::int16_t>::min() ||
         status > std::numeric_limits<std::int16_t>::max()) {
-        throw messenger::Error(
-            messenger::errc::kOverflow,
-            QStringLiteral("Status code %1 does not fit in a 16-bit status.")
-                .arg(status)
-                .toStdU16String());
+        throw messenger::Error(messenger::errc::kOverflow,
+                               QStringLiteral("Status code %1 does not fit in a 16-bit status.")
+                                   .arg(status)
+                                   .toStdU16String());
     }
     return static_cast<std::int16_t>(status);
 }

@@ -8,16 +8,15 @@ std::size_t index(Call call) {
 }
 }  // namespace
 
-void FaultPlan::failCall(Call call, std::int32_t number, std::u16string description, int skip,
-                         int times) {
+void FaultPlan::failCall(Call call, std::int32_t number, std::u16string description, int skip, int times) {
     plans_[index(call)] = Plan{true, skip, times, number, std::move(description)};
 }
 
 void FaultPlan::crash() {
     crashed_ = true;
     for (std::size_t call = 0; call < kCallKinds; ++call) {
-        failCall(static_cast<Call>(call), static_cast<std::int32_t>(0x800706BA),
-                 u"The RPC server is unavailable.", 0, 0);
+        failCall(static_cast<Call>(call), static_cast<std::int32_t>(0x800706BA), u"The RPC server is unavailable.", 0,
+                 0);
     }
 }
 

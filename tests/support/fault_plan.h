@@ -31,8 +31,7 @@ class FaultPlan {
 public:
     // The call fails once `skip` further calls of its kind have succeeded,
     // then `times` times in a row (0: from then on).
-    void failCall(Call call, std::int32_t number, std::u16string description, int skip = 0,
-                  int times = 1);
+    void failCall(Call call, std::int32_t number, std::u16string description, int skip = 0, int times = 1);
     // The client program dies: every call fails as a call into a process
     // that has gone does, and no event comes any more.
     void crash();

@@ -1,85 +1,77 @@
 #include "faulty_client.h"
 
+#include <functional>
+
 namespace testing {
 
 namespace {
 
+using messenger::Contact;
+using messenger::ContactList;
+using messenger::ConversationWindow;
 using Faults = std::shared_ptr<FaultPlan>;
 
-class FaultyContact final : public messenger::Contact {
+// Counts each call on the wrapped object and fails it as the plan says.
+template <typename Interface>
+class Faulty : public Interface {
 public:
-    FaultyContact(std::shared_ptr<messenger::Contact> inner, Faults faults)
-        : inner_(std::move(inner)), faults_(std::move(faults)) {}
-    std::u16string signinName() const override {
-        faults_->check(Call::ContactSigninName, inner_.get());
-        return inner_->signinName();
-    }
-    std::u16string friendlyName() const override {
-        faults_->check(Call::ContactFriendlyName, inner_.get());
-        return inner_->friendlyName();
-    }
-    std::int32_t status() const override {
-        faults_->check(Call::ContactStatus, inner_.get());
-        return inner_->status();
+    Faulty(std::shared_ptr<Interface> inner, Faults faults) : inner_(std::move(inner)), faults_(std::move(faults)) {}
+
+protected:
+    template <typename Member, typename... Arguments>
+    auto call(Call kind, Member member, Arguments... arguments) const {
+        faults_->check(kind, inner_.get());
+        return std::invoke(member, *inner_, arguments...);
     }
 
-private:
-    std::shared_ptr<messenger::Contact> inner_;
+    std::shared_ptr<Interface> inner_;
     Faults faults_;
 };
 
-class FaultyContactList final : public messenger::ContactList {
+class FaultyContact final : public Faulty<Contact> {
 public:
-    FaultyContactList(std::shared_ptr<messenger::ContactList> inner, Faults faults)
-        : inner_(std::move(inner)), faults_(std::move(faults)) {}
-    std::int32_t count() const override {
-        faults_->check(Call::ContactsCount);
-        return inner_->count();
-    }
-    std::shared_ptr<messenger::Contact> item(std::int32_t index) const override {
-        faults_->check(Call::ContactsItem);
-        return std::make_shared<FaultyContact>(inner_->item(index), faults_);
-    }
-
-private:
-    std::shared_ptr<messenger::ContactList> inner_;
-    Faults faults_;
+    using Faulty::Faulty;
+    std::u16string signinName() const override { return call(Call::ContactSigninName, &Contact::signinName); }
+    std::u16string friendlyName() const override { return call(Call::ContactFriendlyName, &Contact::friendlyName); }
+    std::int32_t status() const override { return call(Call::ContactStatus, &Contact::status); }
 };
 
-class FaultyWindow final : public messenger::ConversationWindow {
+class FaultyContactList final : public Faulty<ContactList> {
 public:
-    FaultyWindow(std::shared_ptr<messenger::ConversationWindow> inner, Faults faults)
-        : inner_(std::move(inner)), faults_(std::move(faults)) {}
-    std::shared_ptr<messenger::ContactList> contacts() const override {
-        faults_->check(Call::WindowContacts);
-        return std::make_shared<FaultyContactList>(inner_->contacts(), faults_);
+    using Faulty::Faulty;
+    std::int32_t count() const override { return call(Call::ContactsCount, &ContactList::count); }
+    std::shared_ptr<Contact> item(std::int32_t index) const override {
+        return std::make_shared<FaultyContact>(call(Call::ContactsItem, &ContactList::item, index), faults_);
     }
+};
 
-private:
-    std::shared_ptr<messenger::ConversationWindow> inner_;
-    Faults faults_;
+class FaultyWindow final : public Faulty<ConversationWindow> {
+public:
+    using Faulty::Faulty;
+    std::shared_ptr<ContactList> contacts() const override {
+        return std::make_shared<FaultyContactList>(call(Call::WindowContacts, &ConversationWindow::contacts), faults_);
+    }
 };
 
 // Hands the client's events on, their objects wrapped; a crashed client
 // sends none.
 class FaultyRelay final : public messenger::EventSink {
 public:
-    FaultyRelay(messenger::EventSink& target, Faults faults)
-        : target_(target), faults_(std::move(faults)) {}
+    FaultyRelay(messenger::EventSink& target, Faults faults) : target_(target), faults_(std::move(faults)) {}
 
-    void contactNameChanged(const std::shared_ptr<messenger::Contact>& contact) override {
+    void contactNameChanged(const std::shared_ptr<Contact>& contact) override {
         if (!faults_->hasCrashed())
             target_.contactNameChanged(std::make_shared<FaultyContact>(contact, faults_));
     }
-    void contactStatusChanged(const std::shared_ptr<messenger::Contact>& contact) override {
+    void contactStatusChanged(const std::shared_ptr<Contact>& contact) override {
         if (!faults_->hasCrashed())
             target_.contactStatusChanged(std::make_shared<FaultyContact>(contact, faults_));
     }
-    void conversationOpened(const std::shared_ptr<messenger::ConversationWindow>& window) override {
+    void conversationOpened(const std::shared_ptr<ConversationWindow>& window) override {
         if (!faults_->hasCrashed())
             target_.conversationOpened(std::make_shared<FaultyWindow>(window, faults_));
     }
-    void conversationClosed(const std::shared_ptr<messenger::ConversationWindow>& window) override {
+    void conversationClosed(const std::shared_ptr<ConversationWindow>& window) override {
         if (!faults_->hasCrashed())
             target_.conversationClosed(std::make_shared<FaultyWindow>(window, faults_));
     }
@@ -98,42 +90,29 @@ private:
     Faults faults_;
 };
 
-class FaultyClient final : public messenger::Client {
+// A base of its own, so that the relay outlives the client's subscription.
+struct RelayOwner {
+    std::unique_ptr<FaultyRelay> relay;
+};
+
+class FaultyClient final : private RelayOwner, public Faulty<messenger::Client> {
 public:
     FaultyClient(messenger::EventSink& sink, const shell::ClientFactory& connect, Faults faults)
-        : faults_(std::move(faults)),
-          relay_(std::make_unique<FaultyRelay>(sink, faults_)),
-          inner_(connect(*relay_)) {}
+        : RelayOwner{std::make_unique<FaultyRelay>(sink, faults)}, Faulty(connect(*relay), faults) {}
 
-    std::u16string mySigninName() const override {
-        faults_->check(Call::MySigninName);
-        return inner_->mySigninName();
-    }
-    std::u16string myFriendlyName() const override {
-        faults_->check(Call::MyFriendlyName);
-        return inner_->myFriendlyName();
-    }
-    std::int32_t myStatus() const override {
-        faults_->check(Call::MyStatus);
-        return inner_->myStatus();
-    }
+    std::u16string mySigninName() const override { return call(Call::MySigninName, &Client::mySigninName); }
+    std::u16string myFriendlyName() const override { return call(Call::MyFriendlyName, &Client::myFriendlyName); }
+    std::int32_t myStatus() const override { return call(Call::MyStatus, &Client::myStatus); }
     void requestMyStatus(std::int32_t status) override {
-        faults_->check(Call::RequestMyStatus);
-        inner_->requestMyStatus(status);
+        call(Call::RequestMyStatus, &Client::requestMyStatus, status);
     }
-
-private:
-    Faults faults_;
-    // Declared before the client: the subscription ends before the relay goes.
-    std::unique_ptr<FaultyRelay> relay_;
-    std::unique_ptr<messenger::Client> inner_;
 };
 
 }  // namespace
 
 shell::ClientFactory withFaults(shell::ClientFactory connect, Faults faults) {
-    return [connect = std::move(connect), faults = std::move(faults)](messenger::EventSink& sink)
-               -> std::unique_ptr<messenger::Client> {
+    return [connect = std::move(connect),
+            faults = std::move(faults)](messenger::EventSink& sink) -> std::unique_ptr<messenger::Client> {
         faults->check(Call::Attach);
         return std::make_unique<FaultyClient>(sink, connect, faults);
     };

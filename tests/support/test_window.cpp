@@ -12,12 +12,10 @@ TestWindow::TestWindow()
     : demo_(std::make_shared<messenger::demo::DemoService>(
           [](std::function<void()> task) { QTimer::singleShot(0, std::move(task)); })),
       errors_(false, [lines = errorLines_](const QString& line) { lines->append(line); }) {
-    auto connectDemo = [demo = demo_](messenger::EventSink& sink) {
-        return messenger::demo::connect(demo, sink);
-    };
+    auto connectDemo = [demo = demo_](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); };
     window_ = std::make_unique<shell::MainWindow>(shell::MainWindow::Services{
-        withFaults(connectDemo, faults_), clock_, QLocale(QLocale::English, QLocale::UnitedStates),
-        errors_, [count = exitRequests_] { ++*count; }});
+        withFaults(connectDemo, faults_), clock_, QLocale(QLocale::English, QLocale::UnitedStates), errors_,
+        [count = exitRequests_] { ++*count; }});
 }
 
 TestWindow::~TestWindow() = default;
