@@ -28,16 +28,6 @@ private slots:
         QCOMPARE(view.logText(), QStringLiteral("first again"));
     }
 
-    // At capacity the oldest line makes room; the newest is never lost.
-    void atCapacityTheOldestLineGoes() {
-        LogView view;
-        view.setCapacity(3);
-        for (int i = 1; i <= 5; ++i) {
-            view.appendLine(QString::number(i));
-        }
-        QCOMPARE(view.logText(), QStringLiteral("3\r\n4\r\n5"));
-    }
-
     void theUserCannotEditButCanSelectAndCopy() {
         LogView view;
         view.resize(400, 120);

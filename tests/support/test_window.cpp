@@ -41,18 +41,6 @@ void TestWindow::choose(const char* menuItem) {
     action->trigger();
 }
 
-const char* nameOf(ClientEvent event) {
-    switch (event) {
-        case ClientEvent::ContactName: return "contact name";
-        case ClientEvent::ContactStatus: return "contact status";
-        case ClientEvent::Opened: return "conversation opened";
-        case ClientEvent::Closed: return "conversation closed";
-        case ClientEvent::MyName: return "my name";
-        case ClientEvent::MyStatus: return "my status";
-    }
-    return "?";
-}
-
 void raise(TestWindow& t, ClientEvent event) {
     auto& demo = t.demo();
     const auto& c = demo.contacts();

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 #include "eventlog/clock.h"
 #include "eventlog/log_view.h"
@@ -58,10 +59,12 @@ private:
 // The six client events, raised on the demo client's contacts (windows hold
 // contacts 0, 3 and 6).
 enum class ClientEvent { ContactName, ContactStatus, Opened, Closed, MyName, MyStatus };
-inline constexpr ClientEvent kClientEvents[] = {ClientEvent::ContactName, ClientEvent::ContactStatus,
-                                                ClientEvent::Opened,      ClientEvent::Closed,
-                                                ClientEvent::MyName,      ClientEvent::MyStatus};
-const char* nameOf(ClientEvent event);
+inline constexpr std::pair<const char*, ClientEvent> kClientEvents[] = {{"contact name", ClientEvent::ContactName},
+                                                                        {"contact status", ClientEvent::ContactStatus},
+                                                                        {"conversation opened", ClientEvent::Opened},
+                                                                        {"conversation closed", ClientEvent::Closed},
+                                                                        {"my name", ClientEvent::MyName},
+                                                                        {"my status", ClientEvent::MyStatus}};
 void raise(TestWindow& t, ClientEvent event);
 
 // Lets posted client answers arrive.
