@@ -1,89 +1,106 @@
 // The libpurple binding against a fake libpurple service on a private bus:
 // what the real client rarely does on demand (handles gone, malformed
-// replies and signals, the client vanishing), and the status mapping.
+// replies and signals, the client vanishing), the choice of account and
+// the status mapping.
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
+#include <chrono>
 #include <functional>
 #include <thread>
 
-#include "purple/purple_bus.h"
-#include "purple/purple_client.h"
-#include "purple/purple_status.h"
+#include "messenger/binding.h"
+#include "messenger/purple/purple_bus.h"
+#include "messenger/purple/purple_client.h"
+#include "messenger/purple/purple_status.h"
+#include "messenger/status_codes.h"
 
 using namespace messenger;
-namespace purple = messenger::purple;
+using namespace Qt::StringLiterals;
+
+namespace messenger::purple {
+Binding binding();  // as the build offers it to the program
+}
 
 namespace {
 
-// Answers libpurple's methods from a small table of objects. Lives on a
-// thread of its own, so the binding's blocking calls get their answers.
+constexpr std::chrono::milliseconds kInterval{20};
+constexpr int kTries = 3;
+
+QString text(const std::u16string& string) {
+    return QString::fromStdU16String(string);
+}
+
+// The number of the error a call raises; 0 when it raises none.
+std::int32_t errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+// Answers libpurple's methods, named here without their "Purple", from a
+// table: a reply "!name" is the D-Bus error of that name. Lives on a thread
+// of its own, so the binding's blocking calls get their answers.
 class FakePurple : public QDBusVirtualObject {
 public:
     QMutex mutex;
-    QHash<QString, QVariant> replies;  // method (or method:first argument) -> reply
-    QHash<QString, QString> failures;  // method -> D-Bus error name
-    QStringList calls;
-    QString vanishOn;  // a call the service never answers: it leaves the bus instead
-    std::function<void()> leaveBus;
+    QHash<QString, QVariant> replies;          // method (or method:first argument) -> reply
+    QStringList calls;                         // method(argument,...)
+    std::function<void()> insteadOfAnswering;  // the next call, once
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         QMutexLocker lock(&mutex);
-        const QString method = message.member();
-        const QString first = message.arguments().value(0).toString();
-        calls << method + u'(' + first + u')';
-        if (method == vanishOn) {
-            leaveBus();
-            return true;
-        }
-        if (failures.contains(method)) {
-            connection.send(message.createErrorReply(failures.value(method), QStringLiteral("as you asked")));
-            return true;
-        }
-        const QString keyed = method + u':' + first;
+        const QString method = message.member().mid(6);
+        QStringList arguments;
+        for (const QVariant& argument : message.arguments())
+            arguments << argument.toString();
+        calls << method + u'(' + arguments.join(u',') + u')';
+        const QString keyed = method + u':' + arguments.value(0);
         const QVariant reply = replies.value(replies.contains(keyed) ? keyed : method);
-        connection.send(reply.isValid() ? message.createReply(reply) : message.createReply());
+        if (insteadOfAnswering)
+            std::exchange(insteadOfAnswering, {})();
+        else if (reply.toString().startsWith(u'!'))
+            connection.send(message.createErrorReply(reply.toString().mid(1), u"as you asked"_s));
+        else
+            connection.send(reply.isValid() ? message.createReply(reply) : message.createReply());
         return true;
     }
 };
 
-// Records what reaches the program, one word per event.
+// Records what reaches the program, one line per event.
 class RecordingSink final : public EventSink {
 public:
     QStringList events;
-    void OnContactFriendlyNameChange(std::int32_t, const std::shared_ptr<Object>& c, const std::u16string&) override {
-        events << QStringLiteral("name:") + QString::fromStdU16String(asContact(c)->SigninName());
+    void contactNameChanged(const std::shared_ptr<Contact>& c) override {
+        events << u"name:%1:%2"_s.arg(text(c->signinName()), text(c->friendlyName()));
     }
-    void OnContactStatusChange(const std::shared_ptr<Object>& c, std::int32_t status) override {
-        events << QStringLiteral("status:%1:%2").arg(QString::fromStdU16String(asContact(c)->SigninName())).arg(status);
+    void contactStatusChanged(const std::shared_ptr<Contact>& c) override {
+        events << u"status:%1:%2"_s.arg(text(c->signinName())).arg(c->status());
     }
-    void OnIMWindowCreated(const std::shared_ptr<Object>& w) override {
-        events << QStringLiteral("opened:") + members(w);
+    void conversationOpened(const std::shared_ptr<ConversationWindow>& w) override {
+        events << u"opened:"_s + members(w);
     }
-    void OnIMWindowDestroyed(const std::shared_ptr<Object>& w) override {
-        events << QStringLiteral("closed:") + members(w);
+    void conversationClosed(const std::shared_ptr<ConversationWindow>& w) override {
+        events << u"closed:"_s + members(w);
     }
-    void OnMyFriendlyNameChange(std::int32_t, const std::u16string&) override { events << QStringLiteral("my name"); }
-    void OnMyStatusChange(std::int32_t, std::int32_t status) override {
-        events << QStringLiteral("my status:%1").arg(status);
-    }
-    void OnClientError(const Error& error) override {
-        events << QStringLiteral("error:%1").arg(static_cast<quint32>(error.number()), 0, 16);
-    }
+    void myNameChanged() override { events << u"my name"_s; }
+    void myStatusChanged() override { events << u"my status"_s; }
+    void clientFailed(const Error& e) override { events << u"error:%1"_s.arg(quint32(e.number()), 0, 16); }
 
 private:
-    static QString members(const std::shared_ptr<Object>& window) {
-        const auto contacts = asConversationWindow(window)->Contacts();
+    static QString members(const std::shared_ptr<ConversationWindow>& window) {
         QStringList names;
-        for (std::int32_t i = 0; i < contacts->Count(); ++i) {
-            names << QString::fromStdU16String(contacts->Item(i)->SigninName());
-        }
+        for (std::int32_t i = 0; i < window->contacts()->count(); ++i)
+            names << text(window->contacts()->item(i)->signinName());
         return names.join(u',');
     }
 };
@@ -95,16 +112,14 @@ class TestPurple : public QObject {
 
     FakePurple fake_;
     QThread serviceThread_;
-    QDBusConnection service_ =
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-purple"));
+    QDBusConnection service_{QString()};
+    int connections_ = 0;
+    RecordingSink sink_;
 
-    void set(const QString& method, const QVariant& reply) {
+    void set(std::initializer_list<std::pair<QString, QVariant>> replies) {
         QMutexLocker lock(&fake_.mutex);
-        fake_.replies.insert(method, reply);
-    }
-    void fail(const QString& method, const QString& error) {
-        QMutexLocker lock(&fake_.mutex);
-        fake_.failures.insert(method, error);
+        for (const auto& [method, reply] : replies)
+            fake_.replies.insert(method, reply);
     }
     QStringList calls() {
         QMutexLocker lock(&fake_.mutex);
@@ -115,266 +130,269 @@ class TestPurple : public QObject {
         message.setArguments(arguments);
         service_.send(message);
     }
+    // As a client process does: onto the bus with a connection of its own,
+    // off it by closing that connection.
+    bool comeBack() {
+        service_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-purple-%1"_s.arg(++connections_));
+        return service_.registerVirtualObject(purple::kPath, &fake_) && service_.registerService(purple::kService);
+    }
+    void leaveBus() {
+        const QString name = service_.name();
+        service_ = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(name);
+    }
     // Attaches, then waits for one answer: the bus daemon takes the
     // binding's messages in order, so its signal subscriptions are in place.
-    std::unique_ptr<Client> attached(EventSink& sink) {
-        auto client = purple::connect(sink, QString());
-        client->MyFriendlyName();
+    std::unique_ptr<Client> attached() {
+        auto client =
+            std::make_unique<purple::PurpleClient>(QDBusConnection::sessionBus(), sink_, QString(), kInterval, kTries);
+        client->myFriendlyName();
         return client;
-    }
-
-    // alice (account 10, presence 11, status 12, type 13) with buddy bob (20,
-    // presence 21, status 22, type 23).
-    void reset(int myPrimitive = purple::kAvailable, const QString& myMessage = {}) {
-        QMutexLocker lock(&fake_.mutex);
-        fake_.failures.clear();
-        fake_.calls.clear();
-        fake_.replies = {
-            {QStringLiteral("PurpleAccountsGetAllActive"), QVariant(QVariant::fromValue(QList<int>{10}))},
-            {QStringLiteral("PurpleAccountIsConnected"), QVariant(1)},
-            {QStringLiteral("PurpleAccountGetUsername"), QVariant(QStringLiteral("alice@example.org/laptop"))},
-            {QStringLiteral("PurpleAccountGetAlias"), QVariant(QStringLiteral("Alice"))},
-            {QStringLiteral("PurpleAccountGetPresence"), QVariant(11)},
-            {QStringLiteral("PurpleBuddyGetPresence"), QVariant(21)},
-            {QStringLiteral("PurplePresenceGetActiveStatus:11"), QVariant(12)},
-            {QStringLiteral("PurplePresenceGetActiveStatus:21"), QVariant(22)},
-            {QStringLiteral("PurpleStatusGetType:12"), QVariant(13)},
-            {QStringLiteral("PurpleStatusGetType:22"), QVariant(23)},
-            {QStringLiteral("PurpleStatusTypeGetPrimitive:13"), QVariant(myPrimitive)},
-            {QStringLiteral("PurpleStatusTypeGetPrimitive:23"), QVariant(int(purple::kAway))},
-            {QStringLiteral("PurpleStatusGetAttrString:12"), QVariant(myMessage)},
-            {QStringLiteral("PurpleStatusGetAttrString:22"), QVariant(QString())},
-            {QStringLiteral("PurplePresenceIsIdle"), QVariant(0)},
-            {QStringLiteral("PurpleFindBuddies"), QVariant(QVariant::fromValue(QList<int>{20}))},
-            {QStringLiteral("PurpleFindBuddy"), QVariant(20)},
-            {QStringLiteral("PurpleBuddyGetAccount"), QVariant(10)},
-            {QStringLiteral("PurpleBuddyGetName"), QVariant(QStringLiteral("bob@example.org"))},
-            {QStringLiteral("PurpleBuddyGetAlias"), QVariant(QStringLiteral("Bob"))},
-            {QStringLiteral("PurpleBlistNodeGetType"), QVariant(2)},
-            {QStringLiteral("PurpleGetConversations"), QVariant(QVariant::fromValue(QList<int>{}))},
-            {QStringLiteral("PurpleConversationGetAccount"), QVariant(10)},
-            {QStringLiteral("PurpleConversationGetType"), QVariant(1)},
-            {QStringLiteral("PurpleConversationGetName"), QVariant(QStringLiteral("bob@example.org/phone"))},
-            {QStringLiteral("PurpleAccountGetStatusTypeWithPrimitive"), QVariant(0)},
-            {QStringLiteral("PurpleSavedstatusFindTransientByTypeAndMessage"), QVariant(0)},
-            {QStringLiteral("PurpleSavedstatusNew"), QVariant(40)},
-        };
     }
 
 private slots:
     void initTestCase() {
         qDBusRegisterMetaType<QList<int>>();
-        QVERIFY2(service_.isConnected(), "no session bus: run under dbus-run-session");
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "no session bus: run under dbus-run-session");
         serviceThread_.start();
         fake_.moveToThread(&serviceThread_);
-        QVERIFY(service_.registerVirtualObject(purple::kPath, &fake_));
-        QVERIFY(service_.registerService(purple::kService));
+        QVERIFY(comeBack());
+    }
+    // alice (account 10, presence 11, status 12, type 13) with buddy bob (20,
+    // presence 21, status 22, type 23).
+    void init() {
+        sink_.events.clear();
+        QMutexLocker lock(&fake_.mutex);
+        fake_.calls.clear();
+        fake_.replies = {{u"AccountsGetAllActive"_s, QVariant::fromValue(QList<int>{10})},
+                         {u"AccountIsConnected"_s, 1},
+                         {u"AccountGetUsername"_s, u"alice@example.org/laptop"_s},
+                         {u"AccountGetAlias"_s, u"Alice"_s},
+                         {u"AccountGetPresence"_s, 11},
+                         {u"BuddyGetPresence"_s, 21},
+                         {u"PresenceGetActiveStatus:11"_s, 12},
+                         {u"PresenceGetActiveStatus:21"_s, 22},
+                         {u"StatusGetType:12"_s, 13},
+                         {u"StatusGetType:22"_s, 23},
+                         {u"StatusTypeGetPrimitive:13"_s, int(purple::kAvailable)},
+                         {u"StatusTypeGetPrimitive:23"_s, int(purple::kAway)},
+                         {u"StatusGetAttrString"_s, QString()},
+                         {u"PresenceIsIdle"_s, 0},
+                         {u"FindBuddies"_s, QVariant::fromValue(QList<int>{20})},
+                         {u"FindBuddy"_s, 20},
+                         {u"BuddyGetAccount"_s, 10},
+                         {u"BuddyGetName"_s, u"bob@example.org"_s},
+                         {u"BuddyGetAlias"_s, u"Bob"_s},
+                         {u"BlistNodeGetType"_s, 2},
+                         {u"GetConversations"_s, QVariant::fromValue(QList<int>{})},
+                         {u"ConversationGetAccount"_s, 10},
+                         {u"ConversationGetType"_s, 1},
+                         {u"ConversationGetName"_s, u"bob@example.org/phone"_s},
+                         {u"AccountGetStatusTypeWithPrimitive"_s, 0},
+                         {u"SavedstatusFindTransientByTypeAndMessage"_s, 0},
+                         {u"SavedstatusNew"_s, 40}};
     }
 
-    void attachesAndReads_data() {
+    // Every status the menu sets reads back as itself once libpurple has it.
+    void menuStatusesReadBack_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("settable");
+        using Rows = std::initializer_list<std::pair<const char*, int>>;
+        for (const auto& [name, status] : Rows{{"online", 2},
+                                               {"busy", 10},
+                                               {"be right back", 14},
+                                               {"away", 34},
+                                               {"on the phone", 50},
+                                               {"out to lunch", 66},
+                                               {"appear offline", 6}})
+            QTest::newRow(name) << status << true;
+        for (const auto& [name, status] : Rows{{"offline", 1}, {"idle", 18}, {"unknown", 99}})
+            QTest::newRow(name) << status << false;
+    }
+    void menuStatusesReadBack() {
+        QFETCH(int, status);
+        QFETCH(bool, settable);
+        const auto request = purple::purpleRequestFor(status);
+        QCOMPARE(request.has_value(), settable);
+        if (request)
+            QCOMPARE(purple::statusFromPurple(request->primitive, request->message, false), status);
+    }
+
+    // What libpurple may show besides what the menu sets: idleness, and
+    // messages people typed.
+    void readsStatuses_data() {
         QTest::addColumn<int>("primitive");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("idle");
         QTest::addColumn<int>("status");
-        QTest::newRow("available") << int(purple::kAvailable) << QString() << 2;
-        QTest::newRow("do not disturb") << int(purple::kUnavailable) << QStringLiteral("meeting") << 10;
-        QTest::newRow("on the phone") << int(purple::kUnavailable) << QStringLiteral(" on the PHONE ") << 50;
-        QTest::newRow("away") << int(purple::kAway) << QString() << 34;
-        QTest::newRow("extended away, be right back")
-            << int(purple::kExtendedAway) << QStringLiteral("Be Right Back") << 14;
-        QTest::newRow("away, out to lunch") << int(purple::kAway) << QStringLiteral("Out To Lunch") << 66;
-        QTest::newRow("invisible") << int(purple::kInvisible) << QString() << 6;
-        QTest::newRow("offline") << int(purple::kOffline) << QString() << 1;
+        QTest::newRow("idle") << int(purple::kAvailable) << QString() << true << 18;
+        QTest::newRow("busy, a message of one's own") << int(purple::kUnavailable) << u"meeting"_s << false << 10;
+        QTest::newRow("on the phone, typed") << int(purple::kUnavailable) << u" on the PHONE "_s << false << 50;
+        QTest::newRow("extended away, brb") << int(purple::kExtendedAway) << u"Be Right Back"_s << false << 14;
     }
-    void attachesAndReads() {
+    void readsStatuses() {
         QFETCH(int, primitive);
         QFETCH(QString, message);
+        QFETCH(bool, idle);
         QFETCH(int, status);
-        reset(primitive, message);
-        RecordingSink sink;
-        const auto client = purple::connect(sink, QString());
-        QCOMPARE(client->MySigninName(), u"alice@example.org");
-        QCOMPARE(client->MyFriendlyName(), u"Alice");
-        QCOMPARE(client->MyStatus(), status);
+        set({{u"StatusTypeGetPrimitive:13"_s, primitive},
+             {u"StatusGetAttrString:12"_s, message},
+             {u"PresenceIsIdle:11"_s, int(idle)}});
+        QCOMPARE(attached()->myStatus(), status);
     }
 
-    // Each status is set as the client's own status box sets it, and the
-    // one this service cannot take is refused with a clear error.
+    // Accounts 10, 11, ... by user name; a leading '*' marks one signed in.
+    void choosesAccount_data() {
+        QTest::addColumn<QStringList>("accounts");
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("chosen");  // empty: none may be, and that is an error
+        const QString alice = u"alice@example.org"_s, bob = u"bob@example.org"_s;
+        QTest::newRow("named, with a resource") << QStringList{u'*' + bob, alice + u"/laptop"_s} << alice << alice;
+        QTest::newRow("named, other case")
+            << QStringList{u'*' + bob, u"Alice@Example.ORG"_s} << alice << u"Alice@Example.ORG"_s;
+        QTest::newRow("unnamed: the first signed in") << QStringList{alice, u'*' + bob + u"/pc"_s} << QString() << bob;
+        QTest::newRow("unnamed, none signed in: the first") << QStringList{alice, bob} << QString() << alice;
+        QTest::newRow("named, none matches") << QStringList{u"*alice@example.org.uk"_s} << alice << QString();
+        QTest::newRow("no account") << QStringList{} << QString() << QString();
+    }
+    void choosesAccount() {
+        QFETCH(QStringList, accounts);
+        QFETCH(QString, named);
+        QFETCH(QString, chosen);
+        QList<int> handles;
+        for (QString name : accounts) {
+            handles << 10 + int(handles.size());
+            set({{u"AccountIsConnected:%1"_s.arg(handles.last()), int(name.startsWith(u'*'))},
+                 {u"AccountGetUsername:%1"_s.arg(handles.last()), name.remove(u'*')}});
+        }
+        set({{u"AccountsGetAllActive"_s, QVariant::fromValue(handles)}});
+        const auto settings =
+            named.isEmpty() ? BindingSettings{} : BindingSettings{{u"account", named.toStdU16String()}};
+        QString signedIn;
+        const int error = errorOf([&] { signedIn = text(purple::binding().connect(sink_, settings)->mySigninName()); });
+        QCOMPARE(signedIn, chosen);
+        QCOMPARE(error, chosen.isEmpty() ? errc::kNoAccount : 0);
+    }
+
+    // A status is set as the client's own status box sets it, reusing the
+    // client's transient status for it; one the service cannot take is
+    // refused with nothing changed.
     void setsStatuses() {
-        reset();
-        RecordingSink sink;
-        const auto client = purple::connect(sink, QString());
-        calls();
-        client->SetMyStatus(MISTATUS_BE_RIGHT_BACK);
-        QCOMPARE(calls(), (QStringList{QStringLiteral("PurpleSavedstatusFindTransientByTypeAndMessage(5)"),
-                                       QStringLiteral("PurpleSavedstatusNew()"),
-                                       QStringLiteral("PurpleSavedstatusSetMessage(40)"),
-                                       QStringLiteral("PurpleSavedstatusActivate(40)")}));
-        set(QStringLiteral("PurpleSavedstatusFindTransientByTypeAndMessage"), 41);
-        client->SetMyStatus(MISTATUS_BUSY);
-        QCOMPARE(calls().last(), QStringLiteral("PurpleSavedstatusActivate(41)"));
-        try {
-            client->SetMyStatus(MISTATUS_INVISIBLE);
-            QFAIL("appearing offline was not refused");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), purple::errc::kNotSupported);
-        }
-        QVERIFY(!calls().join(u' ').contains(QStringLiteral("Activate")));
-    }
-
-    void failuresBecomeErrors_data() {
-        QTest::addColumn<QString>("dbusError");
-        QTest::addColumn<int>("number");
-        QTest::newRow("handle gone") << QStringLiteral("im.pidgin.purple.InvalidHandle")
-                                     << purple::errc::kInvalidHandle;
-        QTest::newRow("no such service") << QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown")
-                                         << purple::errc::kClientGone;
-        QTest::newRow("anything else") << QStringLiteral("org.example.Odd") << purple::errc::kBusFailure;
-    }
-    void failuresBecomeErrors() {
-        QFETCH(QString, dbusError);
-        QFETCH(int, number);
-        reset();
-        RecordingSink sink;
-        const auto client = purple::connect(sink, QString());
-        fail(QStringLiteral("PurpleAccountGetAlias"), dbusError);
-        try {
-            client->MyFriendlyName();
-            QFAIL("no error");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), number);
-            QCOMPARE(QString::fromStdU16String(error.description()), dbusError + QStringLiteral(": as you asked"));
-        }
-    }
-
-    void malformedRepliesAreErrors() {
-        reset();
-        RecordingSink sink;
-        const auto client = purple::connect(sink, QString());
-        set(QStringLiteral("PurpleAccountGetAlias"), 7);
-        try {
-            client->MyFriendlyName();
-            QFAIL("no error");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), purple::errc::kMalformedReply);
-        }
+        const auto client = attached();
+        const auto changes = [this] { return calls().filter(QRegularExpression(u"Savedstatus(New|Set|Activate)"_s)); };
+        client->requestMyStatus(status::kBeRightBack);
+        QCOMPARE(changes(), (QStringList{u"SavedstatusNew(,5)"_s, u"SavedstatusSetMessage(40,Be Right Back)"_s,
+                                         u"SavedstatusActivate(40)"_s}));
+        set({{u"SavedstatusFindTransientByTypeAndMessage:%1"_s.arg(purple::kUnavailable), 41}});
+        client->requestMyStatus(status::kBusy);
+        QCOMPARE(changes(), QStringList{u"SavedstatusActivate(41)"_s});
+        QCOMPARE(errorOf([&] { client->requestMyStatus(status::kInvisible); }), errc::kNotSupported);
+        QCOMPARE(changes(), QStringList{});
     }
 
     // Only real changes become events; a conversation's members are
-    // remembered, for libpurple frees it before it says it closes.
+    // remembered, for libpurple frees it before it says it closes; a signal
+    // that cannot be read is a failure. Signals that change nothing go
+    // before one that does: once it is told, all before it have been handled.
     void signalsBecomeEvents() {
-        reset();
-        RecordingSink sink;
-        const auto client = attached(sink);
-        // Signals that change nothing, then one that does: once it is told,
-        // all before it have been handled.
-        signal(QStringLiteral("AccountStatusChanged"), {99, 1, 2});                    // someone else's account
-        signal(QStringLiteral("AccountAliasChanged"), {10, QStringLiteral("Alice")});  // unchanged
-        signal(QStringLiteral("BuddyStatusChanged"), {20, 1, 2});                      // a new message only
-        signal(QStringLiteral("BlistNodeAliased"), {20, QStringLiteral("Bob")});       // unchanged
-        signal(QStringLiteral("AccountStatusChanged"), {10, 1, 2});
-        QTRY_COMPARE(sink.events.size(), 1);
-        set(QStringLiteral("PurpleStatusTypeGetPrimitive:23"), int(purple::kAvailable));
-        signal(QStringLiteral("BuddyStatusChanged"), {20, 1, 2});
-        QTRY_COMPARE(sink.events.size(), 2);
-        set(QStringLiteral("PurpleBuddyGetAlias"), QStringLiteral("Bobby"));
-        signal(QStringLiteral("BlistNodeAliased"), {20, QStringLiteral("Bob")});
-        signal(QStringLiteral("ConversationCreated"), {30});
-        QTRY_COMPARE(sink.events.size(), 4);
-        fail(QStringLiteral("PurpleConversationGetName"), QStringLiteral("im.pidgin.purple.InvalidHandle"));
-        signal(QStringLiteral("DeletingConversation"), {30});
-        signal(QStringLiteral("BuddySignedOn"), {QStringLiteral("not a handle")});
-        QTRY_COMPARE(sink.events.size(), 6);
-        QCOMPARE(sink.events,
-                 (QStringList{QStringLiteral("my status:2"), QStringLiteral("status:bob@example.org:2"),
-                              QStringLiteral("name:bob@example.org"), QStringLiteral("opened:bob@example.org"),
-                              QStringLiteral("closed:bob@example.org"), QStringLiteral("error:80040304")}));
+        const auto client = attached();
+        signal(u"AccountStatusChanged"_s, {99, 1, 2});       // someone else's account
+        signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});  // unchanged
+        signal(u"BuddyStatusChanged"_s, {20, 1, 2});         // a new message only
+        signal(u"BlistNodeAliased"_s, {20, u"Bob"_s});       // unchanged
+        signal(u"AccountStatusChanged"_s, {10, 1, 2});
+        QTRY_COMPARE(sink_.events.size(), 1);
+        set({{u"StatusTypeGetPrimitive:23"_s, int(purple::kAvailable)}, {u"AccountGetAlias"_s, u"Alice L."_s}});
+        signal(u"BuddyStatusChanged"_s, {20, 1, 2});
+        signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});
+        signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});  // told already
+        QTRY_COMPARE(sink_.events.size(), 3);
+        set({{u"BuddyGetAlias"_s, u"Bobby"_s}});
+        signal(u"BlistNodeAliased"_s, {20, u"Bob"_s});
+        signal(u"ConversationCreated"_s, {30});
+        QTRY_COMPARE(sink_.events.size(), 5);
+        set({{u"ConversationGetName"_s, u"!im.pidgin.purple.InvalidHandle"_s},
+             {u"BuddyGetAccount:29"_s, u"!im.pidgin.purple.InvalidHandle"_s},
+             {u"ConversationGetAccount:31"_s, u"10"_s}});
+        signal(u"DeletingConversation"_s, {30});
+        signal(u"BuddySignedOn"_s, {u"not a handle"_s});
+        signal(u"BuddySignedOn"_s, {29});        // a buddy already gone
+        signal(u"ConversationCreated"_s, {31});  // answered with the wrong type
+        QTRY_COMPARE(sink_.events.size(), 9);
+        QCOMPARE(sink_.events,
+                 (QStringList{u"my status"_s, u"status:bob@example.org:2"_s, u"my name"_s,
+                              u"name:bob@example.org:Bobby"_s, u"opened:bob@example.org"_s, u"closed:bob@example.org"_s,
+                              u"error:80040304"_s, u"error:80040301"_s, u"error:80040304"_s}));
     }
 
     // A list longer than one batch of requests: every buddy keeps its own
     // status and alias, so unchanged ones stay quiet and a change is told.
     void longBuddyListIsRememberedBuddyByBuddy() {
-        reset();
         QList<int> buddies;
-        {
-            QMutexLocker lock(&fake_.mutex);
-            for (int buddy = 100; buddy < 700; ++buddy) {
-                buddies << buddy;
-                const QString key = QString::number(buddy);
-                fake_.replies.insert(QStringLiteral("PurpleBuddyGetAlias:") + key, QStringLiteral("Buddy ") + key);
-                fake_.replies.insert(QStringLiteral("PurpleBuddyGetName:") + key, QStringLiteral("b%1@x").arg(buddy));
-                fake_.replies.insert(QStringLiteral("PurpleBuddyGetPresence:") + key, buddy + 1000);
-                fake_.replies.insert(QStringLiteral("PurplePresenceGetActiveStatus:%1").arg(buddy + 1000),
-                                     buddy + 2000);
-                fake_.replies.insert(QStringLiteral("PurpleStatusGetType:%1").arg(buddy + 2000), buddy + 3000);
-                fake_.replies.insert(QStringLiteral("PurpleStatusTypeGetPrimitive:%1").arg(buddy + 3000),
-                                     buddy % 2 ? int(purple::kAway) : int(purple::kAvailable));
-            }
-            fake_.replies.insert(QStringLiteral("PurpleFindBuddies"), QVariant::fromValue(buddies));
-            fake_.replies.insert(QStringLiteral("PurpleStatusGetAttrString"), QString());
+        for (int b = 100; b < 700; ++b) {
+            buddies << b;
+            set({{u"BuddyGetAlias:%1"_s.arg(b), u"Buddy %1"_s.arg(b)},
+                 {u"BuddyGetName:%1"_s.arg(b), u"b%1@x"_s.arg(b)},
+                 {u"BuddyGetPresence:%1"_s.arg(b), b + 1000},
+                 {u"PresenceGetActiveStatus:%1"_s.arg(b + 1000), b + 2000},
+                 {u"StatusGetType:%1"_s.arg(b + 2000), b + 3000},
+                 {u"StatusTypeGetPrimitive:%1"_s.arg(b + 3000), b % 2 ? int(purple::kAway) : int(purple::kAvailable)}});
         }
-        RecordingSink sink;
-        const auto client = attached(sink);
+        set({{u"FindBuddies"_s, QVariant::fromValue(buddies)}});
+        const auto client = attached();
         for (const int buddy : buddies) {
-            signal(QStringLiteral("BuddyStatusChanged"), {buddy, 1, 2});
-            signal(QStringLiteral("BlistNodeAliased"), {buddy, QStringLiteral("old")});
+            signal(u"BuddyStatusChanged"_s, {buddy, 1, 2});
+            signal(u"BlistNodeAliased"_s, {buddy, u"old"_s});
         }
-        set(QStringLiteral("PurpleStatusTypeGetPrimitive:3650"), int(purple::kAway));
-        signal(QStringLiteral("BuddyStatusChanged"), {650, 1, 2});
-        QTRY_COMPARE(sink.events, QStringList{QStringLiteral("status:b650@x:34")});
+        set({{u"StatusTypeGetPrimitive:3650"_s, int(purple::kAway)}});
+        signal(u"BuddyStatusChanged"_s, {650, 1, 2});
+        QTRY_COMPARE(sink_.events, QStringList{u"status:b650@x:34"_s});
     }
 
-    // The client quitting is told once; coming back, it is attached again.
-    void clientQuitsAndComesBack() {
-        reset();
-        RecordingSink sink;
-        const auto client = attached(sink);
-        QVERIFY(service_.unregisterService(purple::kService));
-        QTRY_COMPARE(sink.events, QStringList{QStringLiteral("error:80040302")});
-        try {
-            client->MyStatus();
-            QFAIL("no error");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), purple::errc::kClientGone);
-        }
-        QVERIFY(service_.registerService(purple::kService));
-        QTRY_COMPARE_WITH_TIMEOUT(sink.events.size(), 2, 5000);
-        QCOMPARE(sink.events.last(), QStringLiteral("my status:2"));
+    // The client leaving the bus, even in the middle of a call, is told
+    // once. Back, it is attached again once its account is there; if that
+    // never is, that is told once.
+    void clientLeavesAndComesBack_data() {
+        QTest::addColumn<bool>("midCall");
+        QTest::addColumn<QList<int>>("accounts");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<int>("tries");
+        QTest::newRow("quits") << false << QList<int>{10} << u"my status"_s << 1;
+        QTest::newRow("quits mid-call") << true << QList<int>{10} << u"my status"_s << 1;
+        QTest::newRow("back without an account") << false << QList<int>{} << u"error:80040307"_s << kTries;
     }
-
-    // Leaving the bus in the middle of a call: that call fails as the
-    // client gone, and the quit is told once.
-    void clientVanishesMidCall() {
-        reset();
-        RecordingSink sink;
-        const auto client = attached(sink);
+    void clientLeavesAndComesBack() {
+        QFETCH(bool, midCall);
+        QFETCH(QList<int>, accounts);
+        QFETCH(QString, told);
+        QFETCH(int, tries);
+        const auto client = attached();
         std::thread leaving;
-        {
-            QMutexLocker lock(&fake_.mutex);
-            fake_.vanishOn = QStringLiteral("PurpleAccountGetAlias");
+        if (midCall) {
             // The connection closes with its last handle; the test's thread
-            // is blocked in the call meanwhile, so this one may drop it.
-            fake_.leaveBus = [this, &leaving] {
-                leaving = std::thread([this] {
-                    service_ = QDBusConnection(QStringLiteral("gone"));
-                    QDBusConnection::disconnectFromBus(QStringLiteral("fake-purple"));
-                });
-            };
-        }
-        try {
-            client->MyFriendlyName();
-            QFAIL("no error");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), purple::errc::kClientGone);
-        }
-        leaving.join();
-        QTRY_COMPARE(sink.events, QStringList{QStringLiteral("error:80040302")});
-        // Back on the bus for what follows.
-        {
+            // is blocked in the call meanwhile, so another one may drop it.
             QMutexLocker lock(&fake_.mutex);
-            fake_.vanishOn.clear();
+            fake_.insteadOfAnswering = [this, &leaving] { leaving = std::thread([this] { leaveBus(); }); };
+        } else {
+            leaveBus();
         }
-        service_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-purple-again"));
-        QVERIFY(service_.registerVirtualObject(purple::kPath, &fake_));
+        QCOMPARE(errorOf([&] { client->myFriendlyName(); }), errc::kClientGone);
+        if (leaving.joinable())
+            leaving.join();
+        QTRY_COMPARE(sink_.events, QStringList{u"error:80040302"_s});
+        QCOMPARE(errorOf([&] { client->myStatus(); }), errc::kClientGone);
+        set({{u"AccountsGetAllActive"_s, QVariant::fromValue(accounts)}});
+        calls();
+        QVERIFY(comeBack());
+        QTRY_COMPARE(sink_.events.size(), 2);
+        QTest::qWait(int((kTries + 2) * kInterval.count()));
+        QCOMPARE(sink_.events, (QStringList{u"error:80040302"_s, told}));
+        QCOMPARE(calls().filter(u"AccountsGetAllActive"_s).size(), tries);
+    }
+
+    void noClientOnTheBus() {
+        QVERIFY(service_.unregisterService(purple::kService));
+        QCOMPARE(errorOf([&] { purple::connect(sink_, QString()); }), errc::kClassNotRegistered);
         QVERIFY(service_.registerService(purple::kService));
     }
 
@@ -384,18 +402,6 @@ private slots:
             Qt::BlockingQueuedConnection);
         serviceThread_.quit();
         serviceThread_.wait();
-    }
-
-    void noClientOnTheBus() {
-        QVERIFY(service_.unregisterService(purple::kService));
-        RecordingSink sink;
-        try {
-            purple::connect(sink, QString());
-            QFAIL("attached to nothing");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), errc::kClassNotRegistered);
-        }
-        QVERIFY(service_.registerService(purple::kService));
     }
 };
 
