@@ -5,8 +5,7 @@
 #   scripts/com-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S tests/com -B build-com -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake"
-cmake --build build-com --parallel
-tests/com/run_under_wine.sh build-com/tst_com_binding.exe
+cmake --preset windows-com-tests >/dev/null
+cmake --build --preset windows-com-tests --parallel
+tests/com/run_under_wine.sh build-com/tests/com/tst_com_binding.exe
 scripts/windows-compile-check.sh

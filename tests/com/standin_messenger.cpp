@@ -4,96 +4,83 @@
 #include <olectl.h>
 
 #include <algorithm>
-#include <utility>
 
-#include "messenger_members.h"
+#include "messenger/com/messenger_members.h"
 
 namespace standin {
 
 World world;
 std::atomic<int> liveObjects{0};
 
-using messenger::com::kMessengerEvents;
-
-Argument number(LONG value) {
-    return {Argument::Kind::Number, value, {}, nullptr, 0};
-}
-Argument numberByReference(LONG value) {
-    return {Argument::Kind::NumberByReference, value, {}, nullptr, 0};
-}
-Argument text(std::wstring value) {
-    return {Argument::Kind::Text, 0, std::move(value), nullptr, 0};
-}
-Argument textByReference(std::wstring value) {
-    return {Argument::Kind::TextByReference, 0, std::move(value), nullptr, 0};
-}
-Argument object(IDispatch* value) {
-    return {Argument::Kind::Object, 0, {}, value, 0};
-}
-Argument objectByReference(IDispatch* value) {
-    return {Argument::Kind::ObjectByReference, 0, {}, value, 0};
-}
-Argument real(double value) {
-    return {Argument::Kind::Real, 0, {}, nullptr, value};
-}
-
 namespace {
 
-struct MemberInfo {
+using messenger::com::kMessengerEvents;
+
+struct Member {
     const wchar_t* name;
-    DISPID id;
+    std::function<Value()> get;
+    std::function<void(LONG)> put = {};
+    std::function<Value(LONG)> call = {};  // a method taking an index
 };
 
-void setErrorObject(const std::wstring& description) {
-    ICreateErrorInfo* creator = nullptr;
-    if (FAILED(CreateErrorInfo(&creator)))
-        return;
-    creator->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-    creator->SetSource(const_cast<LPOLESTR>(L"Messenger stand-in"));
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(creator->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-        SetErrorInfo(0, info);
-        info->Release();
-    }
-    creator->Release();
-}
-
-// The planned failure of a call that has no exception record, or S_OK.
-HRESULT plannedFailure(const std::wstring& call) {
+// The planned failure of a call, described as planned; else S_OK.
+HRESULT planned(const std::wstring& call, EXCEPINFO* record = nullptr) {
     const auto found = world.faults.find(call);
     if (found == world.faults.end())
         return S_OK;
-    if (found->second.how != Described::NotAtAll)
-        setErrorObject(found->second.description);
-    return found->second.number;
-}
-
-HRESULT fail(const Fault& fault, EXCEPINFO* record) {
-    switch (fault.how) {
-        case Described::ByExceptionRecord:
-            if (!record)
-                return fault.number;
-            *record = EXCEPINFO{};
-            record->scode = fault.number;
-            record->bstrSource = SysAllocString(L"Messenger stand-in");
-            record->bstrDescription = SysAllocString(fault.description.c_str());
-            return DISP_E_EXCEPTION;
-        case Described::ByErrorObject: setErrorObject(fault.description); return fault.number;
-        case Described::NotAtAll: return fault.number;
+    const Fault& fault = found->second;
+    if (fault.how == Described::ByExceptionRecord && record) {
+        *record = EXCEPINFO{};
+        record->scode = fault.number;
+        record->bstrDescription = SysAllocString(fault.description.c_str());
+        return DISP_E_EXCEPTION;
     }
-    return E_UNEXPECTED;
+    ComPtr<ICreateErrorInfo> creator;
+    if (fault.how == Described::ByErrorObject && SUCCEEDED(CreateErrorInfo(creator.put()))) {
+        creator->SetDescription(const_cast<LPOLESTR>(fault.description.c_str()));
+        SetErrorInfo(0, creator.query<IErrorInfo>(IID_IErrorInfo).get());
+    }
+    return fault.number;
 }
 
-// COM reference counting for a stand-in object, which counts among the
-// live ones until its last reference goes.
-template <typename Interface>
-class Counted : public Interface {
-public:
-    Counted() { ++liveObjects; }
-    Counted(const Counted&) = delete;
-    Counted& operator=(const Counted&) = delete;
-    virtual ~Counted() { --liveObjects; }
+// Into a VARIANT that owns what it holds.
+void store(const Value& value, VARIANT* out) {
+    VariantInit(out);
+    if (const auto* number = std::get_if<LONG>(&value)) {
+        out->vt = VT_I4;
+        out->lVal = *number;
+    } else if (const auto* text = std::get_if<std::wstring>(&value)) {
+        out->vt = VT_BSTR;
+        out->bstrVal = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
+    } else {
+        out->vt = VT_DISPATCH;
+        out->pdispVal = std::get<ComPtr<IDispatch>>(value).get();
+        if (out->pdispVal)
+            out->pdispVal->AddRef();
+    }
+}
 
+// Every client object: IDispatch over its table of members. Each also
+// offers the client's events, being its own connection point: the binding
+// asks that of the client object only.
+class Object final : public IDispatch, public IConnectionPointContainer, public IConnectionPoint {
+public:
+    explicit Object(std::map<DISPID, Member> members) : members_(std::move(members)) { ++liveObjects; }
+    ~Object() { --liveObjects; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IDispatch)
+            *out = static_cast<IDispatch*>(this);
+        else if (iid == IID_IConnectionPointContainer)
+            *out = static_cast<IConnectionPointContainer*>(this);
+        else if (iid == IID_IConnectionPoint)
+            *out = static_cast<IConnectionPoint*>(this);
+        if (!*out)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --references_;
@@ -102,467 +89,246 @@ public:
         return left;
     }
 
-private:
-    std::atomic<ULONG> references_{1};
-};
-
-class DispatchObject : public Counted<IDispatch> {
-public:
-    explicit DispatchObject(std::vector<MemberInfo> members) : members_(std::move(members)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-        } else {
-            *out = otherInterface(iid);
-        }
-        if (!*out)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info)
-            *info = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        if (iid != IID_NULL)
-            return DISP_E_UNKNOWNINTERFACE;
-        if (const HRESULT failure = plannedFailure(L"GetIDsOfNames"); FAILED(failure))
-            return failure;
-        if (!world.answersNameLookups)
-            return E_NOTIMPL;
-        HRESULT result = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            const MemberInfo* member = byName(names[i]);
-            ids[i] = member ? member->id : DISPID_UNKNOWN;
-            if (!member)
-                result = DISP_E_UNKNOWNNAME;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        HRESULT result = planned(L"names");
+        for (UINT i = 0; i < count && SUCCEEDED(result); ++i) {
+            const auto found = std::find_if(members_.begin(), members_.end(), [&](const auto& member) {
+                return _wcsicmp(member.second.name, names[i]) == 0;
+            });
+            ids[i] = found == members_.end() ? DISPID_UNKNOWN : found->first;
+            result = found == members_.end() ? DISP_E_UNKNOWNNAME : planned(std::wstring(L"name ") + names[i]);
         }
         return result;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* given, VARIANT* result,
                                      EXCEPINFO* record, UINT*) override {
+        const auto found = members_.find(id);
         if (iid != IID_NULL)
             return DISP_E_UNKNOWNINTERFACE;
-        if (!parameters)
-            return E_INVALIDARG;
-        const MemberInfo* member = byId(id);
-        if (!member)
+        if (found == members_.end() || !given)
             return DISP_E_MEMBERNOTFOUND;
-        if (const auto fault = world.faults.find(member->name); fault != world.faults.end()) {
-            return fail(fault->second, record);
+        const Member& member = found->second;
+        const VARIANT* argument = given->cArgs == 1 ? &given->rgvarg[0] : nullptr;
+        if ((flags & DISPATCH_PROPERTYPUT) && member.put) {
+            if (!argument || given->cNamedArgs != 1 || given->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+                return DISP_E_PARAMNOTFOUND;
+            const HRESULT hr = argument->vt == VT_I4 ? planned(L"put " + std::wstring(member.name), record)
+                                                     : DISP_E_TYPEMISMATCH;
+            if (SUCCEEDED(hr))
+                member.put(argument->lVal);
+            return hr;
         }
-        if (result)
-            VariantInit(result);
-        return invokeMember(id, flags, *parameters, result);
-    }
-
-protected:
-    virtual void* otherInterface(REFIID) { return nullptr; }
-    virtual HRESULT invokeMember(DISPID id, WORD flags, const DISPPARAMS& parameters, VARIANT* result) = 0;
-
-    static HRESULT get(DISPID id, WORD flags, const DISPPARAMS& parameters, VARIANT* result) {
-        if (!(flags & DISPATCH_PROPERTYGET))
+        const bool call = (flags & DISPATCH_METHOD) && member.call;
+        if (!call && !((flags & DISPATCH_PROPERTYGET) && member.get))
             return DISP_E_MEMBERNOTFOUND;
-        if (parameters.cArgs != 0)
+        if (given->cNamedArgs != 0 || given->cArgs != (call ? 1u : 0u))
             return DISP_E_BADPARAMCOUNT;
         if (!result)
             return E_POINTER;
-        world.calls.push_back(L"get " + std::to_wstring(id));
-        return S_OK;
-    }
-    static HRESULT giveText(VARIANT* result, const std::wstring& value) {
-        result->vt = VT_BSTR;
-        result->bstrVal = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        return result->bstrVal ? S_OK : E_OUTOFMEMORY;
-    }
-    static HRESULT giveNumber(VARIANT* result, LONG value) {
-        result->vt = VT_I4;
-        result->lVal = value;
-        return S_OK;
-    }
-    static HRESULT giveObject(VARIANT* result, IDispatch* value) {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = value;  // the caller's reference
-        return S_OK;
-    }
-
-private:
-    const MemberInfo* byName(const wchar_t* name) const {
-        for (const MemberInfo& member : members_) {
-            if (_wcsicmp(member.name, name) == 0 && !world.missingMembers.count(member.name))
-                return &member;
-        }
-        return nullptr;
-    }
-    const MemberInfo* byId(DISPID id) const {
-        for (const MemberInfo& member : members_) {
-            if (member.id == id && !world.missingMembers.count(member.name))
-                return &member;
-        }
-        return nullptr;
-    }
-
-    std::vector<MemberInfo> members_;
-};
-
-class Contact final : public DispatchObject {
-public:
-    Contact(std::wstring signinName, std::wstring friendlyName, LONG status)
-        : DispatchObject({{L"FriendlyName", 1536}, {L"Status", 1537}, {L"SigninName", 1538}}),
-          signinName_(std::move(signinName)),
-          friendlyName_(std::move(friendlyName)),
-          status_(status) {}
-
-protected:
-    HRESULT invokeMember(DISPID id, WORD flags, const DISPPARAMS& parameters, VARIANT* result) override {
-        if (const HRESULT hr = get(id, flags, parameters, result); FAILED(hr))
-            return hr;
-        switch (id) {
-            case 1536: return giveText(result, friendlyName_);
-            case 1537: return giveNumber(result, status_);
-            default: return giveText(result, signinName_);
-        }
-    }
-
-private:
-    std::wstring signinName_;
-    std::wstring friendlyName_;
-    LONG status_;
-};
-
-class Contacts final : public DispatchObject {
-public:
-    explicit Contacts(std::vector<IDispatch*> contacts)
-        : DispatchObject({{L"Count", 1792}, {L"Item", DISPID_VALUE}}), contacts_(std::move(contacts)) {
-        for (IDispatch* contact : contacts_)
-            contact->AddRef();
-    }
-    ~Contacts() override {
-        for (IDispatch* contact : contacts_)
-            contact->Release();
-    }
-
-protected:
-    HRESULT invokeMember(DISPID id, WORD flags, const DISPPARAMS& parameters, VARIANT* result) override {
-        if (id == 1792) {
-            if (const HRESULT hr = get(id, flags, parameters, result); FAILED(hr))
-                return hr;
-            return giveNumber(result, static_cast<LONG>(contacts_.size()));
-        }
-        if (!(flags & DISPATCH_METHOD))
-            return DISP_E_MEMBERNOTFOUND;
-        if (parameters.cArgs != 1)
-            return DISP_E_BADPARAMCOUNT;
-        if (parameters.rgvarg[0].vt != VT_I4)
+        if (call && argument->vt != VT_I4)
             return DISP_E_TYPEMISMATCH;
-        if (!result)
-            return E_POINTER;
-        const LONG index = parameters.rgvarg[0].lVal;
-        world.calls.push_back(L"item " + std::to_wstring(id) + L" " + std::to_wstring(index));
-        if (index < 0 || index >= static_cast<LONG>(contacts_.size()))
-            return E_INVALIDARG;
-        contacts_[index]->AddRef();
-        return giveObject(result, contacts_[index]);
+        const HRESULT hr = planned((call ? L"call " : L"get ") + std::wstring(member.name), record);
+        if (SUCCEEDED(hr))
+            store(call ? member.call(argument->lVal) : member.get(), result);
+        return hr;
     }
 
-private:
-    std::vector<IDispatch*> contacts_;
-};
-
-class Window final : public DispatchObject {
-public:
-    explicit Window(const std::vector<IDispatch*>& contacts)
-        : DispatchObject({{L"Contacts", 2057}}), contacts_(contacts) {
-        for (IDispatch* contact : contacts_)
-            contact->AddRef();
-    }
-    ~Window() override {
-        for (IDispatch* contact : contacts_)
-            contact->Release();
-    }
-
-protected:
-    HRESULT invokeMember(DISPID id, WORD flags, const DISPPARAMS& parameters, VARIANT* result) override {
-        if (const HRESULT hr = get(id, flags, parameters, result); FAILED(hr))
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
+        *point = nullptr;
+        if (const HRESULT hr = planned(L"FindConnectionPoint"); FAILED(hr))
             return hr;
-        return giveObject(result, new Contacts(contacts_));
+        return iid == kMessengerEvents ? QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(point))
+                                       : CONNECT_E_NOCONNECTION;
     }
 
-private:
-    std::vector<IDispatch*> contacts_;
-};
-
-class Messenger;
-
-class ConnectionPoint final : public Counted<IConnectionPoint> {
-public:
-    explicit ConnectionPoint(IConnectionPointContainer* container) : container_(container) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = (iid == IID_IUnknown || iid == IID_IConnectionPoint) ? this : nullptr;
-        if (!*out)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-        if (!iid)
-            return E_POINTER;
-        *iid = kMessengerEvents;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
-        if (!container)
-            return E_POINTER;
-        *container = container_;
-        container_->AddRef();
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
+        return QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
     }
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* subscriber, DWORD* cookie) override {
-        if (!subscriber || !cookie)
-            return E_POINTER;
         *cookie = 0;
-        if (const HRESULT failure = plannedFailure(L"Advise"); FAILED(failure))
-            return failure;
-        IDispatch* events = nullptr;
-        if (FAILED(subscriber->QueryInterface(kMessengerEvents, reinterpret_cast<void**>(&events)))) {
+        if (const HRESULT hr = planned(L"Advise"); FAILED(hr))
+            return hr;
+        // As a real server does: the subscriber must offer the event interface.
+        HRESULT hr = S_OK;
+        auto events = ComPtr<IUnknown>::share(subscriber).query<IDispatch>(kMessengerEvents, &hr);
+        if (FAILED(hr))
             return CONNECT_E_CANNOTCONNECT;
-        }
         *cookie = world.nextCookie++;
-        world.subscribers[*cookie] = events;
-        world.calls.push_back(L"advise");
+        world.subscribers[*cookie] = std::move(events);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-        const auto found = world.subscribers.find(cookie);
-        if (found == world.subscribers.end())
-            return CONNECT_E_NOCONNECTION;
-        found->second->Release();
-        world.subscribers.erase(found);
-        world.calls.push_back(L"unadvise");
-        return S_OK;
+        return world.subscribers.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
     }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override {
-        if (connections)
-            *connections = nullptr;
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
 private:
-    IConnectionPointContainer* container_;  // it owns us
+    std::map<DISPID, Member> members_;
+    std::atomic<ULONG> references_{1};
 };
 
-class Messenger final : public DispatchObject, public IConnectionPointContainer {
-public:
-    Messenger()
-        : DispatchObject({{L"MySigninName", 1304}, {L"MyFriendlyName", 1282}, {L"MyStatus", 1305}}),
-          point_(new ConnectionPoint(this)) {}
-    ~Messenger() override { point_->Release(); }
+ComPtr<IDispatch> newObject(std::map<DISPID, Member> members) {
+    // COM reference counting owns it from here: the last Release deletes it.
+    return ComPtr<IDispatch>::adopt(new Object(std::move(members)));
+}
 
-    // IUnknown for both bases, through the dispatch one.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return DispatchObject::QueryInterface(iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return DispatchObject::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return DispatchObject::Release(); }
-
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override {
-        if (points)
-            *points = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-        if (!point)
-            return E_POINTER;
-        *point = nullptr;
-        if (const HRESULT failure = plannedFailure(L"FindConnectionPoint"); FAILED(failure))
-            return failure;
-        if (iid != kMessengerEvents)
-            return CONNECT_E_NOCONNECTION;
-        *point = point_;
-        point_->AddRef();
-        return S_OK;
-    }
-
-protected:
-    void* otherInterface(REFIID iid) override {
-        return iid == IID_IConnectionPointContainer ? static_cast<IConnectionPointContainer*>(this) : nullptr;
-    }
-
-    HRESULT invokeMember(DISPID id, WORD flags, const DISPPARAMS& parameters, VARIANT* result) override {
-        if (id == 1305 && (flags & DISPATCH_PROPERTYPUT))
-            return putStatus(parameters);
-        if (const HRESULT hr = get(id, flags, parameters, result); FAILED(hr))
-            return hr;
-        switch (id) {
-            case 1304: return giveText(result, world.mySigninName);
-            case 1282: return giveText(result, world.myFriendlyName);
-            default: return giveNumber(result, world.myStatus);
-        }
-    }
-
-private:
-    HRESULT putStatus(const DISPPARAMS& parameters) {
-        if (parameters.cArgs != 1)
-            return DISP_E_BADPARAMCOUNT;
-        if (parameters.cNamedArgs != 1 || parameters.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
-            return DISP_E_PARAMNOTFOUND;
-        }
-        const VARIANT& value = parameters.rgvarg[0];
-        world.calls.push_back(L"put 1305 = " + std::to_wstring(value.vt == VT_I4 ? value.lVal : -1) + L" (vt " +
-                              std::to_wstring(value.vt) + L")");
-        if (value.vt != VT_I4)
-            return DISP_E_TYPEMISMATCH;
-        world.myStatus = value.lVal;
-        if (world.answerStatusChanges)
-            world.pendingStatusAnswers.push_back(value.lVal);
-        return S_OK;
-    }
-
-    ConnectionPoint* point_;
-};
+ComPtr<IDispatch> newMessenger() {
+    return newObject({{1304, {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
+                      {1282, {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
+                      {1305,
+                       {L"MyStatus", [] { return Value(world.myStatus); },
+                        [](LONG status) { world.myStatus = status; }}}});
+}
 
 class Factory final : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
         *out = (iid == IID_IUnknown || iid == IID_IClassFactory) ? this : nullptr;
         return *out ? S_OK : E_NOINTERFACE;
     }
+    // Static: not counted.
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
         *out = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        if (const HRESULT failure = plannedFailure(L"CreateInstance"); FAILED(failure))
-            return failure;
-        auto* messenger = new Messenger;
-        const HRESULT hr = messenger->DispatchObject::QueryInterface(iid, out);
-        messenger->DispatchObject::Release();
-        return hr;
+        if (const HRESULT hr = planned(L"CreateInstance"); FAILED(hr))
+            return hr;
+        return newMessenger()->QueryInterface(iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
 Factory factory;
+constexpr UINT kRunWork = WM_APP + 1;
 
-// An event argument as a VARIANT, with what a by-reference form points to.
-struct Slot {
-    LONG number = 0;
-    BSTR text = nullptr;
-    IDispatch* object = nullptr;
-};
+// Serves calls into this apartment (events, releases) while it waits; a
+// stand-in that hangs meets the runner's time limit.
+void waitPumping(const std::function<bool()>& done) {
+    for (MSG message; !done();) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
+}
 
 }  // namespace
 
+ComPtr<IDispatch> newContact(std::wstring signinName, std::wstring friendlyName, LONG status) {
+    return newObject({{1536, {L"FriendlyName", [=] { return Value(friendlyName); }}},
+                      {1537, {L"Status", [=] { return Value(status); }}},
+                      {1538, {L"SigninName", [=] { return Value(signinName); }}}});
+}
+
+ComPtr<IDispatch> newWindow(std::vector<ComPtr<IDispatch>> contacts) {
+    const auto count = static_cast<LONG>(contacts.size());
+    const auto item = [=](LONG index) {
+        return Value(index >= 0 && index < count ? contacts[index] : ComPtr<IDispatch>());
+    };
+    // A fresh collection on every read, as a client may hand out.
+    return newObject({{2057, {L"Contacts", [=] {
+                                  return Value(newObject({{1792, {L"Count", [=] { return Value(count); }}},
+                                                          {DISPID_VALUE, {L"Item", {}, {}, item}}}));
+                              }}}});
+}
+
 void World::raise(DISPID id, const std::vector<Argument>& arguments) {
+    // COM passes the last argument first; one by reference points at a value
+    // held beside it.
     const std::size_t count = arguments.size();
-    std::vector<VARIANT> values(count);
-    std::vector<Slot> slots(count);
+    std::vector<VARIANT> held(count);
+    std::vector<VARIANT> passed(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const Argument& argument = arguments[i];
-        VARIANT& value = values[count - 1 - i];  // COM passes the last argument first
-        Slot& slot = slots[i];
-        VariantInit(&value);
-        switch (argument.kind) {
-            case Argument::Kind::Number:
-                value.vt = VT_I4;
-                value.lVal = argument.number;
-                break;
-            case Argument::Kind::NumberByReference:
-                slot.number = argument.number;
-                value.vt = VT_BYREF | VT_I4;
-                value.plVal = &slot.number;
-                break;
-            case Argument::Kind::Text:
-                value.vt = VT_BSTR;
-                value.bstrVal = SysAllocString(argument.text.c_str());
-                break;
-            case Argument::Kind::TextByReference:
-                slot.text = SysAllocString(argument.text.c_str());
-                value.vt = VT_BYREF | VT_BSTR;
-                value.pbstrVal = &slot.text;
-                break;
-            case Argument::Kind::Object:
-                value.vt = VT_DISPATCH;
-                value.pdispVal = argument.object;
-                if (argument.object)
-                    argument.object->AddRef();
-                break;
-            case Argument::Kind::ObjectByReference:
-                slot.object = argument.object;
-                value.vt = VT_BYREF | VT_DISPATCH;
-                value.ppdispVal = &slot.object;
-                break;
-            case Argument::Kind::Real:
-                value.vt = VT_R8;
-                value.dblVal = argument.real;
-                break;
+        store(arguments[i].value, &held[i]);
+        VARIANT& out = passed[count - 1 - i];
+        out = held[i];
+        if (arguments[i].byReference) {
+            out.vt = VT_BYREF | held[i].vt;
+            out.byref = &held[i].lVal;
         }
     }
-    // Calls may come back in while the event is out; work on a copy.
-    std::vector<IDispatch*> targets;
-    for (const auto& [cookie, subscriber] : subscribers) {
-        subscriber->AddRef();
-        targets.push_back(subscriber);
-    }
-    for (IDispatch* target : targets) {
-        DISPPARAMS parameters{values.data(), nullptr, static_cast<UINT>(count), 0};
-        EXCEPINFO record{};
-        UINT badArgument = 0;
-        lastEventResult = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr,
-                                         &record, &badArgument);
-        SysFreeString(record.bstrSource);
-        SysFreeString(record.bstrDescription);
-        SysFreeString(record.bstrHelpFile);
-        target->Release();
-    }
-    for (VARIANT& value : values)
+    DISPPARAMS parameters{passed.data(), nullptr, static_cast<UINT>(count), 0};
+    // Subscribers may come and go while the event is out: a copy.
+    const auto targets = subscribers;
+    for (const auto& [cookie, target] : targets)
+        target->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+    for (VARIANT& value : held)
         VariantClear(&value);
-    for (Slot& slot : slots)
-        SysFreeString(slot.text);
 }
 
-void World::dropSubscribers() {
-    for (const auto& [cookie, subscriber] : subscribers)
-        subscriber->Release();
-    subscribers.clear();
+Server::Server(bool ownThread) {
+    world = World{};
+    if (ownThread) {
+        thread_ = std::thread([this] { serve(); });
+        waitPumping([this] { return threadId_ != 0; });
+    }
+    run([this] {
+        // A class that fails to register shows as "no client installed".
+        CoRegisterClassObject(messenger::com::kMessengerClass, &factory, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
+                              REGCLS_MULTIPLEUSE, &cookie_);
+    });
 }
 
-void World::answerPendingStatusChanges() {
-    const std::vector<LONG> answers = std::exchange(pendingStatusAnswers, {});
-    for (const LONG status : answers)
-        raise(messenger::com::event::kOnMyStatusChange, {number(S_OK), number(status)});
+Server::~Server() {
+    // Releasing the subscribers calls back into this apartment: run pumps.
+    run([this] {
+        world.subscribers.clear();
+        CoRevokeClassObject(cookie_);
+    });
+    if (thread_.joinable()) {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
 }
 
-IDispatch* newContact(std::wstring signinName, std::wstring friendlyName, LONG status) {
-    return new Contact(std::move(signinName), std::move(friendlyName), status);
+void Server::serve() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists from here
+    threadId_ = GetCurrentThreadId();
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.hwnd == nullptr && message.message == kRunWork)
+            (*reinterpret_cast<const std::function<void()>*>(message.lParam))();
+        else
+            DispatchMessageW(&message);
+    }
+    CoUninitialize();
 }
 
-IDispatch* newWindow(const std::vector<IDispatch*>& contacts) {
-    return new Window(contacts);
+void Server::run(const std::function<void()>& work) {
+    if (!thread_.joinable())
+        return work();
+    std::atomic<bool> done{false};
+    const std::function<void()> job = [&] {
+        work();
+        done = true;
+    };
+    PostThreadMessageW(threadId_, kRunWork, 0, reinterpret_cast<LPARAM>(&job));
+    waitPumping([&] { return done.load(); });
 }
 
-IClassFactory* messengerFactory() {
-    return &factory;
+HRESULT registerEventInterface() {
+    constexpr GUID kLibrary = {0x5d1c8f0a, 0x3b0e, 0x4c1f, {0x9a, 0x55, 0x1f, 0x2e, 0x61, 0x7c, 0x44, 0x10}};
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"quavel-standin-events.tlb";
+    ComPtr<ICreateTypeLib2> library;
+    ComPtr<ICreateTypeInfo> events;
+    ComPtr<ITypeLib> saved;
+    HRESULT hr = CreateTypeLib2(SYS_WIN64, path.c_str(), library.put());
+    if (SUCCEEDED(hr) && SUCCEEDED(hr = library->SetGuid(kLibrary)) &&
+        SUCCEEDED(hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"DMessengerEvents"), TKIND_DISPATCH,
+                                               events.put())) &&
+        SUCCEEDED(hr = events->SetGuid(kMessengerEvents)) && SUCCEEDED(hr = events->LayOut()) &&
+        SUCCEEDED(hr = library->SaveAllChanges())) {
+        hr = LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, saved.put());
+    }
+    return hr;
 }
 
 }  // namespace standin

@@ -1,89 +1,80 @@
 #pragma once
 
-// windows.h first: the other Windows headers build on it.
-#include <windows.h>
-
-#include <oleauto.h>
-
 #include <atomic>
+#include <functional>
 #include <map>
-#include <set>
 #include <string>
+#include <thread>
+#include <variant>
 #include <vector>
 
-// A stand-in for the messenger client's automation object, as strict as a
-// real COM server: it answers only the members and argument layouts the
-// real one documents, raises events through the subscriber's Invoke, and can
-// fail any call with a chosen HRESULT.
+#include "messenger/com/com_handles.h"
+
+// A stand-in for the messenger client, as strict as a real COM server: one
+// dispatch object whose members, by dispatch id, come from a table, and
+// which answers only the argument layouts the real client documents. Any
+// call can be made to fail (World::faults).
 namespace standin {
 
-// How a failure is described to the caller.
-enum class Described { ByExceptionRecord, ByErrorObject, NotAtAll };
+using messenger::com::ComPtr;
+using Value = std::variant<LONG, std::wstring, ComPtr<IDispatch>>;
 
+ComPtr<IDispatch> newContact(std::wstring signinName, std::wstring friendlyName, LONG status);
+ComPtr<IDispatch> newWindow(std::vector<ComPtr<IDispatch>> contacts);
+
+enum class Described { ByExceptionRecord, ByErrorObject, NotAtAll };
 struct Fault {
     HRESULT number;
-    std::wstring description;
-    Described how = Described::ByExceptionRecord;
+    std::wstring description = {};
+    Described how = Described::NotAtAll;
 };
 
-// One argument of an event, as the client would pass it.
 struct Argument {
-    enum class Kind { Number, NumberByReference, Text, TextByReference, Object, ObjectByReference, Real };
-    Kind kind;
-    LONG number = 0;
-    std::wstring text;
-    IDispatch* object = nullptr;  // not owned: the caller keeps it alive
-    double real = 0;
+    Value value;
+    bool byReference = false;
 };
-Argument number(LONG value);
-Argument numberByReference(LONG value);
-Argument text(std::wstring value);
-Argument textByReference(std::wstring value);
-Argument object(IDispatch* value);
-Argument objectByReference(IDispatch* value);
-Argument real(double value);  // a type no event uses
 
-// Everything the stand-in shares between its objects. Used on the server's
-// apartment only, or while that apartment waits for the test.
+// What the stand-in's objects share: used in the stand-in's apartment, or
+// while that apartment has nothing to do.
 struct World {
-    // Calls as the stand-in saw them: "get 1304", "put 1305 = 34", "item 0 1".
-    std::vector<std::wstring> calls;
-    // Calls named here fail (member names, "CreateInstance", "GetIDsOfNames",
-    // "FindConnectionPoint", "Advise").
+    // Calls that fail, by name: "get MyStatus", "put MyStatus", "call Item",
+    // "name MyStatus" (its lookup), "names" (every lookup), "CreateInstance",
+    // "FindConnectionPoint", "Advise".
     std::map<std::wstring, Fault> faults;
-    bool answersNameLookups = true;
-    std::set<std::wstring> missingMembers;
-
-    std::wstring mySigninName = L"alice@example.com";
-    std::wstring myFriendlyName = L"Alice";
     LONG myStatus = 2;
-    // Answer a status change with OnMyStatusChange, as the client does.
-    bool answerStatusChanges = true;
-
-    std::map<DWORD, IDispatch*> subscribers;  // by cookie, one reference each
+    std::map<DWORD, ComPtr<IDispatch>> subscribers;  // by cookie
     DWORD nextCookie = 1;
-    HRESULT lastEventResult = S_OK;
-    std::vector<LONG> pendingStatusAnswers;
 
-    // Answers status changes made since the last call, as the client does
-    // a moment after each change.
-    void answerPendingStatusChanges();
-
-    // Raises an event on every subscriber, asking each for the event
-    // interface first, as a real server does.
+    // Raises an event on every subscriber, as the client does.
     void raise(DISPID id, const std::vector<Argument>& arguments);
-    // Drops every subscriber (as the client does when it quits).
-    void dropSubscribers();
 };
 
 extern World world;
-// Objects of the stand-in alive now; zero when everyone released everything.
+// The stand-in's objects alive now.
 extern std::atomic<int> liveObjects;
 
-// New objects, each holding one reference for the caller.
-IDispatch* newContact(std::wstring signinName, std::wstring friendlyName, LONG status);
-// The contacts are AddRef'd, not taken over.
-IDispatch* newWindow(const std::vector<IDispatch*>& contacts);
-IClassFactory* messengerFactory();  // static, not counted
+// Where the stand-in lives while a test runs, registered for the client's
+// class: in the tests' own apartment, or in a second thread's apartment, so
+// that calls and events cross the real marshaller.
+class Server {
+public:
+    explicit Server(bool ownThread);
+    ~Server();
+
+    // Runs work in the stand-in's apartment; meanwhile this thread pumps its
+    // messages, so events the work raises reach it.
+    void run(const std::function<void()>& work);
+
+private:
+    void serve();
+
+    DWORD cookie_ = 0;
+    std::atomic<DWORD> threadId_{0};
+    std::thread thread_;
+};
+
+// Registers a type library for the client's event interface, as the
+// client's installation does, so the system can marshal it.
+HRESULT registerEventInterface();
 
 }  // namespace standin

@@ -101,11 +101,8 @@ private:
               u"Subscribing to the messenger client's events");
         events_ = MessengerEvents::create(sink, ids_);
         SetErrorInfo(0, nullptr);
-        hr = connectionPoint_->Advise(events_.get(), &cookie_);
-        if (FAILED(hr)) {
-            connectionPoint_.reset();
-            throw errorFor(hr, u"Subscribing to the messenger client's events");
-        }
+        check(connectionPoint_->Advise(events_.get(), &cookie_),
+              u"Subscribing to the messenger client's events");
     }
 
     Variant read(const Member& member) const {
