@@ -122,34 +122,6 @@ private slots:
         }
     }
 
-    // A name cannot forge a line or reorder the caption around it.
-    void hostileNamesAreShownSafely() {
-        TestWindow t;
-        QVERIFY(t.load());
-        const std::u16string forged = u"x\r\n[1:02:03 AM] <boss@example.com> \u202Etxt.exe";
-        const auto contact = t.demo().contacts()[0];
-        contact->setSigninName(forged);
-        t.demo().changeContactName(contact, forged);
-        t.demo().changeMyFriendlyName(forged);
-        const QStringList lines = t.logLines();
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[1], QStringLiteral("[3:04:05 PM] <x  [1:02:03 am] <boss@example.com> \uFFFDtxt.exe> "
-                                          "Changed Name To: X  [1:02:03 Am] <boss@example.com> \uFFFDtxt.exe"));
-        QCOMPARE(t.caption(),
-                 QStringLiteral("x  [1:02:03 AM] <boss@example.com> \uFFFDtxt.exe (Online) - Quavel Logger"));
-    }
-
-    void noEventsAfterTheWindowCloses() {
-        TestWindow t;
-        QVERIFY(t.load());
-        t.choose("mnuAway");
-        t.window().close();
-        testing::settle();
-        t.demo().changeContactStatus(t.demo().contacts()[0], 34);
-        QCOMPARE(t.logLines().size(), 1);
-        QCOMPARE(t.errors().errorCount(), 0);
-    }
-
     // The simulated client's story depends on its seed alone.
     void demoStoryReplaysFromASeed() {
         auto story = [](std::uint32_t seed) {

@@ -1,6 +1,4 @@
 #include <QAction>
-#include <QMenu>
-#include <QMenuBar>
 #include <QTest>
 #include <QWindow>
 
@@ -62,32 +60,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&t.window()));
         // What the window system is given, after Qt's own title processing.
         QCOMPARE(t.window().windowHandle()->title(), caption);
-    }
-
-    void menuTree() {
-        TestWindow t;
-        QStringList shown;
-        std::function<void(QMenu*, const QString&)> walk = [&](QMenu* menu, const QString& path) {
-            for (QAction* action : menu->actions()) {
-                QVERIFY(action->isEnabled() && action->isVisible() && !action->isCheckable());
-                QVERIFY(action->shortcut().isEmpty() && !action->text().contains(u'&'));
-                const QString name = action->isSeparator() ? QStringLiteral("-") : action->text();
-                shown << path + name;
-                if (action->menu()) {
-                    walk(action->menu(), path + name + u'/');
-                }
-            }
-        };
-        for (QAction* top : t.window().menuBar()->actions()) {
-            shown << top->text();
-            walk(top->menu(), top->text() + u'/');
-        }
-        QCOMPARE(shown.join(u'|'),
-                 QStringLiteral("File|File/Change Status|File/Change Status/Online|File/Change Status/Busy|"
-                                "File/Change Status/Be Right Back|File/Change Status/Away|"
-                                "File/Change Status/On The Phone|File/Change Status/Out To Lunch|"
-                                "File/Change Status/Offline|File/Clear Log|File/-|File/Exit|"
-                                "Help|Help/About|Help/Help"));
     }
 
     void windowIsFixed() {

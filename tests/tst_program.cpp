@@ -10,8 +10,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");  // standard output, then standard error
-        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                                 << QStringLiteral("Quavel Logger 1.00\n");
         // Without a client to attach to, start-up fails: reported, no window.
         QTest::newRow("no client found")
             << QStringList() << 1

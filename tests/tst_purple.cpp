@@ -235,10 +235,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, idle);
         QFETCH(int, status);
-        set({{u"StatusTypeGetPrimitive:13"_s, primitive},
-             {u"StatusGetAttrString:12"_s, message},
-             {u"PresenceIsIdle:11"_s, int(idle)}});
-        QCOMPARE(attached()->myStatus(), status);
+        QCOMPARE(purple::statusFromPurple(primitive, message.toStdU16String(), idle), status);
     }
 
     // Accounts 10, 11, ... by user name; a leading '*' marks one signed in.

@@ -19,8 +19,8 @@ public:
 
 protected:
     template <typename Member, typename... Arguments>
-    auto call(Call kind, Member member, Arguments... arguments) const {
-        faults_->check(kind, inner_.get());
+    auto call(Member member, Arguments... arguments) const {
+        faults_->check(inner_.get());
         return std::invoke(member, *inner_, arguments...);
     }
 
@@ -31,17 +31,17 @@ protected:
 class FaultyContact final : public Faulty<Contact> {
 public:
     using Faulty::Faulty;
-    std::u16string signinName() const override { return call(Call::ContactSigninName, &Contact::signinName); }
-    std::u16string friendlyName() const override { return call(Call::ContactFriendlyName, &Contact::friendlyName); }
-    std::int32_t status() const override { return call(Call::ContactStatus, &Contact::status); }
+    std::u16string signinName() const override { return call(&Contact::signinName); }
+    std::u16string friendlyName() const override { return call(&Contact::friendlyName); }
+    std::int32_t status() const override { return call(&Contact::status); }
 };
 
 class FaultyContactList final : public Faulty<ContactList> {
 public:
     using Faulty::Faulty;
-    std::int32_t count() const override { return call(Call::ContactsCount, &ContactList::count); }
+    std::int32_t count() const override { return call(&ContactList::count); }
     std::shared_ptr<Contact> item(std::int32_t index) const override {
-        return std::make_shared<FaultyContact>(call(Call::ContactsItem, &ContactList::item, index), faults_);
+        return std::make_shared<FaultyContact>(call(&ContactList::item, index), faults_);
     }
 };
 
@@ -49,7 +49,7 @@ class FaultyWindow final : public Faulty<ConversationWindow> {
 public:
     using Faulty::Faulty;
     std::shared_ptr<ContactList> contacts() const override {
-        return std::make_shared<FaultyContactList>(call(Call::WindowContacts, &ConversationWindow::contacts), faults_);
+        return std::make_shared<FaultyContactList>(call(&ConversationWindow::contacts), faults_);
     }
 };
 
@@ -100,12 +100,10 @@ public:
     FaultyClient(messenger::EventSink& sink, const shell::ClientFactory& connect, Faults faults)
         : RelayOwner{std::make_unique<FaultyRelay>(sink, faults)}, Faulty(connect(*relay), faults) {}
 
-    std::u16string mySigninName() const override { return call(Call::MySigninName, &Client::mySigninName); }
-    std::u16string myFriendlyName() const override { return call(Call::MyFriendlyName, &Client::myFriendlyName); }
-    std::int32_t myStatus() const override { return call(Call::MyStatus, &Client::myStatus); }
-    void requestMyStatus(std::int32_t status) override {
-        call(Call::RequestMyStatus, &Client::requestMyStatus, status);
-    }
+    std::u16string mySigninName() const override { return call(&Client::mySigninName); }
+    std::u16string myFriendlyName() const override { return call(&Client::myFriendlyName); }
+    std::int32_t myStatus() const override { return call(&Client::myStatus); }
+    void requestMyStatus(std::int32_t status) override { call(&Client::requestMyStatus, status); }
 };
 
 }  // namespace
@@ -113,7 +111,7 @@ public:
 shell::ClientFactory withFaults(shell::ClientFactory connect, Faults faults) {
     return [connect = std::move(connect),
             faults = std::move(faults)](messenger::EventSink& sink) -> std::unique_ptr<messenger::Client> {
-        faults->check(Call::Attach);
+        faults->check();
         return std::make_unique<FaultyClient>(sink, connect, faults);
     };
 }
