@@ -8,52 +8,43 @@
 
 using testing::ClientEvent;
 using testing::TestWindow;
+using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(ClientEvent)
-
-namespace {
-
-QString line(const char* email, const QString& text) {
-    return QStringLiteral("[3:04:05 PM] <") + QString::fromLatin1(email) + QStringLiteral("> ") + text;
-}
-
-}  // namespace
 
 class TestEventHandlers : public QObject {
     Q_OBJECT
 
 private slots:
+    // One line an event, or a line a contact in the conversation; the user's
+    // own sign-in name in lower case, unlike in the start-up line.
     void eachEventLogsItsLines_data() {
         QTest::addColumn<ClientEvent>("event");
-        QTest::addColumn<QStringList>("lines");
-        const QString opened = QStringLiteral("Opened Window"), closed = QStringLiteral("Closed Window");
-        QTest::newRow("contact name") << ClientEvent::ContactName
-                                      << QStringList{
-                                             line("alex.moreau@example.com", QStringLiteral("Changed Name To: Alex"))};
-        QTest::newRow("contact status") << ClientEvent::ContactStatus
-                                        << QStringList{line("alex.moreau@example.com",
-                                                            QStringLiteral("Changed Status To: Online"))};
-        QTest::newRow("opened, one line a contact")
-            << ClientEvent::Opened
-            << QStringList{line("alex.moreau@example.com", opened), line("dana.okafor@example.org", opened),
-                           line("gus.tavares@example.com", opened)};
-        QTest::newRow("closed") << ClientEvent::Closed
-                                << QStringList{line("alex.moreau@example.com", closed),
-                                               line("dana.okafor@example.org", closed),
-                                               line("gus.tavares@example.com", closed)};
-        // The user's own sign-in name in lower case, unlike the start-up line.
-        QTest::newRow("my name") << ClientEvent::MyName
-                                 << QStringList{line("sam.rivers@example.com", QStringLiteral("Name Changed To: Sam"))};
-        QTest::newRow("my status") << ClientEvent::MyStatus
-                                   << QStringList{
-                                          line("sam.rivers@example.com", QStringLiteral("Status Changed To: Online"))};
+        QTest::addColumn<QString>("lines");
+        const char* opened =
+            "alex.moreau@example.com> Opened Window|dana.okafor@example.org> Opened Window|"
+            "gus.tavares@example.com> Opened Window";
+        const struct {
+            ClientEvent event;
+            QString lines;
+        } rows[] = {
+            {ClientEvent::ContactName, u"alex.moreau@example.com> Changed Name To: Alex"_s},
+            {ClientEvent::ContactStatus, u"alex.moreau@example.com> Changed Status To: Online"_s},
+            {ClientEvent::Opened, QString::fromLatin1(opened)},
+            {ClientEvent::Closed, QString::fromLatin1(opened).replace(u"Opened"_s, u"Closed"_s)},
+            {ClientEvent::MyName, u"sam.rivers@example.com> Name Changed To: Sam"_s},
+            {ClientEvent::MyStatus, u"sam.rivers@example.com> Status Changed To: Online"_s},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(testing::kClientEvents[int(row.event)].first) << row.event << row.lines;
+        }
     }
     void eachEventLogsItsLines() {
         QFETCH(ClientEvent, event);
-        QFETCH(QStringList, lines);
+        QFETCH(QString, lines);
         TestWindow t;
         QVERIFY(t.load());
         testing::raise(t, event);
-        QCOMPARE(t.logLines().mid(1), lines);
+        QCOMPARE(t.logLines().mid(1).join(u'|'), u"[3:04:05 PM] <"_s + lines.replace(u"|"_s, u"|[3:04:05 PM] <"_s));
         QCOMPARE(t.errors().errorCount(), 0);
     }
 
@@ -68,7 +59,7 @@ private slots:
         TestWindow t;
         QVERIFY(t.load());
         t.demo().changeMyFriendlyName(u"hAPPY Sunny");
-        QCOMPARE(t.logLines().last(), line("sam.rivers@example.com", QStringLiteral("Name Changed To: Happy Sunny")));
+        QCOMPARE(t.logLines().last(), u"[3:04:05 PM] <sam.rivers@example.com> Name Changed To: Happy Sunny"_s);
         QCOMPARE(t.caption(), QStringLiteral("hAPPY Sunny (Online) - Quavel Logger"));
     }
 
@@ -97,7 +88,7 @@ private slots:
         QCOMPARE(t.caption(), caption);
         const QString text = shell::statusText(std::int16_t(chosen.status));
         QTRY_COMPARE(t.logLines().size(), 2);
-        QCOMPARE(t.logLines().last(), line("sam.rivers@example.com", QStringLiteral("Status Changed To: ") + text));
+        QCOMPARE(t.logLines().last(), u"[3:04:05 PM] <sam.rivers@example.com> Status Changed To: "_s + text);
         QCOMPARE(t.caption(), QStringLiteral("Sam (") + text + QStringLiteral(") - Quavel Logger"));
     }
 
