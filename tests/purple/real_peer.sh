@@ -105,7 +105,9 @@ for item in "1 Busy" "2 Be Right Back" "3 Away" "4 On The Phone" "5 Out To Lunch
     wait_caption "Alice A (${item#* }) - Quavel Logger"
 done
 choose_status 6
-sleep 1
+# libpurple writes the chosen status to disk a few seconds after a change;
+# the client comes back with the status it saved.
+sleep 6
 
 # The client quits and comes back.
 tmux -L "$QUAVEL_TMUX" kill-server
