@@ -26,17 +26,14 @@ private slots:
         } rows[] = {
             {"capitals in the sign-in name", "Bob.SMITH@Example.COM", "Opened window",
              "<bob.smith@example.com> Opened Window"},
-            {"empty event text", "a@b.c", "", "<a@b.c> "},
             {"punctuation belongs to words", "x@y", "Status Changed to: Unkown/Error6",
              "<x@y> Status Changed To: Unkown/error6"},
             {"brackets and quotes", "x@y", "Changed name to: (BUSY)-mary o'neil",
              "<x@y> Changed Name To: (busy)-mary O'neil"},
-            {"tab separates words", "x@y", "a\tb", "<x@y> A\tB"},
             {"forged line stays one line", "m@x", "x\r\n[3:04:05 PM] <boss@x> quit",
              "<m@x> X  [3:04:05 Pm] <boss@x> Quit"},
             {"non-latin letters", "ÉLODIE@EXAMPLE.FR", "Changed name to: ÉLODIE ΣΟΦΙΑ",
              "<élodie@example.fr> Changed Name To: Élodie Σοφια"},
-            {"letters beyond the BMP", "x@y", "Changed name to: 𐐀𐐀 𐐨𐐨", "<x@y> Changed Name To: 𐐀𐐨 𐐀𐐨"},
             {"digraph title case", "x@y", "Changed name to: ǄEMAL", "<x@y> Changed Name To: ǅemal"},
         };
         for (const auto& r : rows) {
@@ -96,7 +93,6 @@ private slots:
             const char* locale;
             const char* shown;
         } rows[] = {
-            {"US English", "en_US", "3:04:05 PM"},
             {"German", "de_DE", "15:04:05"},
             {"Japanese", "ja_JP", "15時04分05秒"},
             {"Chinese, zone first", "zh_CN", "15:04:05"},

@@ -2,51 +2,39 @@
 #include <QTest>
 #include <QWindow>
 
-#include <optional>
-
 #include "support/test_window.h"
 
 using testing::TestWindow;
-
-namespace {
-const QString kStartLine = QStringLiteral("Quavel Wardel Loaded for Sam.Rivers@example.com on 12/6/26");
-}
+using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
+    // A fixed window; the start-up line replaces the text and keeps the
+    // client's case.
     void startUp() {
         TestWindow t;
         t.log().setLogText(QStringLiteral("left over"));
         QVERIFY(t.load());
+        t.window().show();
         QCOMPARE(t.caption(), QStringLiteral("Sam (Online) - Quavel Logger"));
-        // The start-up line replaces the text and keeps the client's case.
-        QCOMPARE(t.logText(), kStartLine);
+        QCOMPARE(t.logText(), QStringLiteral("Quavel Wardel Loaded for Sam.Rivers@example.com on 12/6/26"));
         QCOMPARE(t.log().caretPosition(), t.logText().size());
-        QCOMPARE(t.demo().subscriberCount(), std::size_t(1));
+        QCOMPARE(t.window().minimumSize(), t.window().maximumSize());
+        QVERIFY(!(t.window().windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     }
 
     void caption_data() {
         QTest::addColumn<QString>("friendlyName");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("caption");
-        const struct {
-            const char* row;
-            const char* name;
-            int status;
-            const char* caption;
-        } rows[] = {
-            {"unknown status", "Sunny", 7, "Sunny (Unkown/Error7) - Quavel Logger"},
-            {"empty name", "", 2, " (Online) - Quavel Logger"},
-            {"parentheses and dash", "Me (really) - Quavel Logger", 10,
-             "Me (really) - Quavel Logger (Busy) - Quavel Logger"},
-            {"line break made a space", "two\nlines", 2, "two lines (Online) - Quavel Logger"},
-            {"title placeholder shown as typed", "star [*]", 2, "star [*] (Online) - Quavel Logger"},
-        };
-        for (const auto& r : rows) {
-            QTest::newRow(r.row) << QString::fromUtf8(r.name) << r.status << QString::fromUtf8(r.caption);
-        }
+        QTest::newRow("unknown status") << u"Sunny"_s << 7 << u"Sunny (Unkown/Error7) - Quavel Logger"_s;
+        QTest::newRow("empty name") << QString() << 2 << u" (Online) - Quavel Logger"_s;
+        QTest::newRow("parentheses and dash")
+            << u"Me (really) - Quavel Logger"_s << 10 << u"Me (really) - Quavel Logger (Busy) - Quavel Logger"_s;
+        QTest::newRow("line break made a space") << u"two\nlines"_s << 2 << u"two lines (Online) - Quavel Logger"_s;
+        QTest::newRow("placeholder shown as typed") << u"star [*]"_s << 2 << u"star [*] (Online) - Quavel Logger"_s;
     }
     void caption() {
         QFETCH(QString, friendlyName);
@@ -60,15 +48,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&t.window()));
         // What the window system is given, after Qt's own title processing.
         QCOMPARE(t.window().windowHandle()->title(), caption);
-    }
-
-    void windowIsFixed() {
-        TestWindow t;
-        QVERIFY(t.load());
-        t.window().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&t.window()));
-        QCOMPARE(t.window().minimumSize(), t.window().maximumSize());
-        QVERIFY(!(t.window().windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     }
 
     void caretFollowsEveryChange() {
@@ -88,24 +67,17 @@ private slots:
         QCOMPARE(t.logText(), QStringLiteral("[3:04:05 PM] <a@b> Opened Window"));
     }
 
-    void closingReleasesTheClient() {
-        TestWindow t;
-        QVERIFY(t.load());
-        t.window().show();
-        QVERIFY(t.window().close());
-        QVERIFY(!t.window().isAttached());
-        QCOMPARE(t.demo().subscriberCount(), std::size_t(0));
-        QCOMPARE(t.exitRequests(), 0);
-    }
-
-    void exitEndsAtOnceWithoutUnloading() {
+    // Exit ends the program at once, attached; closing the window detaches.
+    void exitAndClose() {
         TestWindow t;
         QVERIFY(t.load());
         t.window().show();
         t.choose("mnuExit");
         QCOMPARE(t.exitRequests(), 1);
-        QVERIFY(t.window().isAttached());
         QCOMPARE(t.demo().subscriberCount(), std::size_t(1));
+        QVERIFY(t.window().close());
+        QCOMPARE(t.demo().subscriberCount(), std::size_t(0));
+        QCOMPARE(t.exitRequests(), 1);
     }
 };
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "messenger/error.h"
@@ -12,8 +11,8 @@ namespace testing {
 // Which calls on a client (see withFaults) fail, and how.
 class FaultPlan {
 public:
-    // Counts a call on object and throws when it is due to fail.
-    void check(const void* object = nullptr);
+    // Counts a call and throws when it is due to fail.
+    void check();
     int callCount() const { return calls_; }
 
     // The call after `skip` more calls fails, once.
@@ -22,14 +21,11 @@ public:
     // that has gone does, and no event comes any more.
     void crash() { crashed_ = true; }
     bool hasCrashed() const { return crashed_; }
-    // The client lets go of this object: calls on it fail from now on.
-    void release(const void* object) { released_.insert(object); }
 
 private:
     int calls_ = 0;
     int failing_ = -1;
     std::optional<messenger::Error> failure_;
-    std::set<const void*> released_;
     bool crashed_ = false;
 };
 

@@ -20,7 +20,7 @@ public:
 protected:
     template <typename Member, typename... Arguments>
     auto call(Member member, Arguments... arguments) const {
-        faults_->check(inner_.get());
+        faults_->check();
         return std::invoke(member, *inner_, arguments...);
     }
 
