@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "messenger/client.h"
+#include "messenger/known_contacts.h"
 
 namespace messenger::demo {
 
@@ -31,30 +32,6 @@ private:
     std::int32_t status_;
 };
 
-class DemoContactList final : public ContactList {
-public:
-    explicit DemoContactList(std::vector<std::shared_ptr<DemoContact>> contacts)
-        : contacts_(std::move(contacts)) {}
-
-    std::int32_t count() const override;
-    std::shared_ptr<Contact> item(std::int32_t index) const override;
-
-private:
-    std::vector<std::shared_ptr<DemoContact>> contacts_;
-};
-
-class DemoConversationWindow final : public ConversationWindow {
-public:
-    explicit DemoConversationWindow(std::vector<std::shared_ptr<DemoContact>> members)
-        : members_(std::move(members)) {}
-
-    std::shared_ptr<ContactList> contacts() const override {
-        return std::make_shared<DemoContactList>(members_);
-    }
-    const std::vector<std::shared_ptr<DemoContact>>& members() const { return members_; }
-
-private:
-    std::vector<std::shared_ptr<DemoContact>> members_;
-};
+using DemoConversationWindow = KnownConversation<DemoContact>;
 
 }  // namespace messenger::demo

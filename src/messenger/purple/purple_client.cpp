@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "messenger/known_contacts.h"
 #include "messenger/purple/purple_status.h"
 #include "messenger/status_codes.h"
 
@@ -52,33 +53,7 @@ private:
     std::u16string friendlyName_;
 };
 
-class RememberedContacts final : public ContactList {
-public:
-    explicit RememberedContacts(std::vector<std::shared_ptr<Contact>> contacts)
-        : contacts_(std::move(contacts)) {}
-    std::int32_t count() const override { return static_cast<std::int32_t>(contacts_.size()); }
-    std::shared_ptr<Contact> item(std::int32_t index) const override {
-        if (index < 0 || index >= count()) {
-            throw Error(errc::kBadIndex, u"Invalid index.");
-        }
-        return contacts_[static_cast<std::size_t>(index)];
-    }
-
-private:
-    std::vector<std::shared_ptr<Contact>> contacts_;
-};
-
-class Conversation final : public ConversationWindow {
-public:
-    explicit Conversation(std::vector<std::shared_ptr<Contact>> members)
-        : members_(std::move(members)) {}
-    std::shared_ptr<ContactList> contacts() const override {
-        return std::make_shared<RememberedContacts>(members_);
-    }
-
-private:
-    std::vector<std::shared_ptr<Contact>> members_;
-};
+using Conversation = KnownConversation<Contact>;
 
 // A buddy on the user's list: its names read live from the client, its
 // status the one already read for the event.
@@ -268,8 +243,7 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
     const std::int32_t account = requireAccount();
     const auto request = purpleRequestFor(status);
     if (!request) {
-        throw Error(errc::kInvalidArgument,
-                    u"Your messenger client cannot be set to that status.");
+        throw Error(errc::kInvalidArgument, u"Your messenger client cannot be set to that status.");
     }
     // Signing off would be "offline"; appearing offline needs an invisible
     // status, which not every service has. Say so rather than sign off.
