@@ -1,5 +1,5 @@
 // Measures the log through the program's real path: a demo client event,
-// its handler, LogEvent, the log view. Offscreen; run by hand:
+// its handler, logEvent, the log view. Offscreen; run by hand:
 //   build/bench/log-bench
 // Prints a Markdown table (see README, Performance).
 #include <QApplication>
