@@ -17,7 +17,6 @@ inline constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x800
 inline constexpr std::int32_t kOverflow = static_cast<std::int32_t>(0x8002000A);
 inline constexpr std::int32_t kBadIndex = static_cast<std::int32_t>(0x8002000B);
 inline constexpr std::int32_t kClassNotRegistered = static_cast<std::int32_t>(0x80040154);
-inline constexpr std::int32_t kDisconnected = static_cast<std::int32_t>(0x80010108);
 // A client reached over a message bus.
 inline constexpr std::int32_t kInvalidHandle = static_cast<std::int32_t>(0x80040301);
 inline constexpr std::int32_t kClientGone = static_cast<std::int32_t>(0x80040302);

@@ -8,10 +8,9 @@
 // For bindings that know a conversation's contacts all at once.
 namespace messenger {
 
-template <typename ContactType>
 class KnownContacts final : public ContactList {
 public:
-    explicit KnownContacts(std::vector<std::shared_ptr<ContactType>> contacts)
+    explicit KnownContacts(std::vector<std::shared_ptr<Contact>> contacts)
         : contacts_(std::move(contacts)) {}
 
     std::int32_t count() const override { return static_cast<std::int32_t>(contacts_.size()); }
@@ -23,21 +22,20 @@ public:
     }
 
 private:
-    std::vector<std::shared_ptr<ContactType>> contacts_;
+    std::vector<std::shared_ptr<Contact>> contacts_;
 };
 
-template <typename ContactType>
 class KnownConversation final : public ConversationWindow {
 public:
-    explicit KnownConversation(std::vector<std::shared_ptr<ContactType>> members)
+    explicit KnownConversation(std::vector<std::shared_ptr<Contact>> members)
         : members_(std::move(members)) {}
 
     std::shared_ptr<ContactList> contacts() const override {
-        return std::make_shared<KnownContacts<ContactType>>(members_);
+        return std::make_shared<KnownContacts>(members_);
     }
 
 private:
-    std::vector<std::shared_ptr<ContactType>> members_;
+    std::vector<std::shared_ptr<Contact>> members_;
 };
 
 }  // namespace messenger

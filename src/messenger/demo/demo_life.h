@@ -39,7 +39,7 @@ private:
     int meanIntervalMs_;
     QTimer timer_;
     struct OpenWindow {
-        std::shared_ptr<DemoConversationWindow> window;
+        std::shared_ptr<ConversationWindow> window;
         int stepsLeft;
     };
     std::vector<OpenWindow> openWindows_;

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "messenger/client.h"
-#include "messenger/known_contacts.h"
 
 namespace messenger::demo {
 
@@ -31,7 +30,5 @@ private:
     std::u16string friendlyName_;
     std::int32_t status_;
 };
-
-using DemoConversationWindow = KnownConversation<DemoContact>;
 
 }  // namespace messenger::demo

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "messenger/known_contacts.h"
 #include "messenger/status_codes.h"
 
 namespace messenger::demo {
@@ -74,9 +75,10 @@ DemoService::~DemoService() {
     *alive_ = false;
 }
 
-std::shared_ptr<DemoConversationWindow> DemoService::makeWindow(
+std::shared_ptr<ConversationWindow> DemoService::makeWindow(
     std::vector<std::shared_ptr<DemoContact>> members) {
-    return std::make_shared<DemoConversationWindow>(std::move(members));
+    return std::make_shared<KnownConversation>(
+        std::vector<std::shared_ptr<Contact>>(members.begin(), members.end()));
 }
 
 int DemoService::subscribe(EventSink& sink) {

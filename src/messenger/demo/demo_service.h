@@ -36,7 +36,7 @@ public:
 
     // The contact list.
     const std::vector<std::shared_ptr<DemoContact>>& contacts() const { return contacts_; }
-    std::shared_ptr<DemoConversationWindow> makeWindow(
+    std::shared_ptr<ConversationWindow> makeWindow(
         std::vector<std::shared_ptr<DemoContact>> members);
 
     // Events, delivered now to every attached program.

@@ -53,7 +53,7 @@ private:
     std::u16string friendlyName_;
 };
 
-using Conversation = KnownConversation<Contact>;
+using Conversation = KnownConversation;
 
 // A buddy on the user's list: its names read live from the client, its
 // status the one already read for the event.
