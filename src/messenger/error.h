@@ -25,6 +25,7 @@ inline constexpr std::int32_t kMalformedReply = static_cast<std::int32_t>(0x8004
 inline constexpr std::int32_t kBusFailure = static_cast<std::int32_t>(0x80040305);
 inline constexpr std::int32_t kNotSupported = static_cast<std::int32_t>(0x80040306);
 inline constexpr std::int32_t kNoAccount = static_cast<std::int32_t>(0x80040307);
+inline constexpr std::int32_t kNotSignedIn = static_cast<std::int32_t>(0x80040308);
 }  // namespace errc
 
 // The one error every failing client call raises: a 32-bit result code and

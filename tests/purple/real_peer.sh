@@ -116,7 +116,7 @@ start_finch
 # Attached again: the client's status is logged and shown anew.
 for _ in $(seq 1 50); do
     [ "$(read_log_lines | tail -n1)" = "<alice@localhost> Status Changed To: Online" ] &&
-        [ "$(read_log_lines | grep -c '')" -gt 18 ] && break
+        [ "$(read_log_lines | grep -c '')" -gt 22 ] && break
     sleep 0.2
 done
 

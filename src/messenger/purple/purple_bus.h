@@ -2,13 +2,24 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QList>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLatin1String>
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantList>
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
 
 #include "messenger/error.h"
+
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
 
 namespace messenger::purple {
 
@@ -18,36 +29,73 @@ inline const QString kInterface = QStringLiteral("im.pidgin.purple.PurpleInterfa
 
 Error toError(std::int32_t number, const QString& text);
 
-// Calls on libpurple's D-Bus object. Every call waits for its reply (a few
-// seconds at most), checks the reply's signature and turns any failure into
-// messenger::Error. Handles are int32; 0 is none.
-class PurpleBus {
+// libpurple's D-Bus object on one bus connection. Calls never wait: each
+// answer, or the failure in its place, comes back through the event loop in
+// the order the answers come. The client's signals, its coming and going, the bus
+// itself going away and a client that stops answering are told as Qt
+// signals. Destroying it drops every answer still to come.
+class PurpleBus final : public QObject {
+    Q_OBJECT
+
 public:
-    explicit PurpleBus(QDBusConnection connection) : connection_(std::move(connection)) {}
+    // value is the reply's one argument (none for a void method); error is
+    // set instead when the call failed.
+    using Answer = std::function<void(const QVariant& value, const std::optional<Error>& error)>;
 
-    QDBusConnection& connection() { return connection_; }
+    PurpleBus(QDBusConnection connection, const QStringList& signalNames,
+              std::chrono::milliseconds patience);
+    ~PurpleBus() override;
 
-    std::int32_t callInt(const QString& method, const QVariantList& arguments = {}) const;
-    QString callString(const QString& method, const QVariantList& arguments = {}) const;
-    QList<std::int32_t> callIntList(const QString& method,
-                                    const QVariantList& arguments = {}) const;
-    void callVoid(const QString& method, const QVariantList& arguments = {}) const;
+    bool isConnected() const { return connection_.isConnected(); }
+    // Asks the bus daemon, and waits for it (not for the client): for start-up only.
+    bool clientIsThere() const;
 
-    // One method on many argument lists. The requests go out in batches
-    // before any reply is awaited, so a long buddy list costs a few round
-    // trips rather than one per buddy. Replies come in the order asked.
-    QList<std::int32_t> callIntEach(const QString& method,
-                                    const QList<QVariantList>& argumentLists) const;
-    QList<QString> callStringEach(const QString& method,
-                                  const QList<QVariantList>& argumentLists) const;
+    // signature: what the reply must carry ("i", "s", "ai" or "" for none).
+    void call(const QString& method, const QVariantList& arguments, QLatin1String signature,
+              Answer answer);
+    // Answers nothing more and tells nothing more, from now on.
+    void retire();
+    // Calls asked and not yet answered.
+    int waiting() const { return static_cast<int>(inFlight_.size()) + static_cast<int>(queued_.size()); }
+
+signals:
+    void signalReceived(const QDBusMessage& message);
+    void clientLeft();
+    void clientArrived();
+    void busLost();
+    // The oldest call has waited longer than the patience given; told once
+    // until every call has been answered.
+    void clientNotAnswering();
+
+private slots:
+    void onSignal(const QDBusMessage& message);
 
 private:
-    QDBusMessage call(const QString& method, const QVariantList& arguments,
-                      QLatin1String signature) const;
-    QList<QDBusMessage> callEach(const QString& method, const QList<QVariantList>& argumentLists,
-                                 QLatin1String signature) const;
+    struct Request {
+        QString method;
+        QVariantList arguments;
+        QLatin1String signature;
+        Answer answer;
+    };
+    void send(Request request);
+    void finished(QDBusPendingCallWatcher* watcher);
+    void checkHealth();
 
-    mutable QDBusConnection connection_;
+    QDBusConnection connection_;
+    QStringList signalNames_;
+    QDBusServiceWatcher* serviceWatcher_ = nullptr;
+    // Calls beyond the bus daemon's comfort wait here, in order.
+    std::deque<Request> queued_;
+    struct InFlight {
+        Request request;
+        QElapsedTimer sent;
+    };
+    QHash<QDBusPendingCallWatcher*, InFlight> inFlight_;
+    QTimer health_;
+    std::chrono::milliseconds patience_;
+    bool toldNotAnswering_ = false;
+    bool lost_ = false;
+    bool retired_ = false;
 };
 
 }  // namespace messenger::purple

@@ -4,35 +4,63 @@
 #include <QDBusMessage>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "messenger/client.h"
+#include "messenger/purple/event_order.h"
 #include "messenger/purple/purple_bus.h"
-
-class QDBusServiceWatcher;
+#include "messenger/purple/purple_status.h"
 
 namespace messenger::purple {
 
+class Reads;
+struct SignOn;
+
 // A libpurple client (Pidgin, Finch) reached over D-Bus. Attaching picks the
 // user's account: the one named, else the first active one that is
-// connected, else the first active one. The client's signals become the six
-// events; when the client quits the sink hears of it once, and when it comes
-// back the binding attaches again.
+// connected, else the first active one.
+//
+// Only attaching waits for the client. After that every call is
+// asynchronous: each signal takes its place in line, what its event needs
+// is read into a snapshot, and the events go to the sink in the order the
+// client signalled them; the reads here return what the last delivered
+// event said. A change equal to the last one told is not told again.
+//
+// The client quitting, the session bus going away, the account signing
+// off, being disabled or removed are told; the binding attaches again when
+// a client (or another account) is there.
 class PurpleClient final : public QObject, public Client {
     Q_OBJECT
 
 public:
-    // Throws Error when no client is on the bus or it has no account. When
-    // the client comes back, attaching again is tried up to reattachTries
-    // times, reattachInterval apart.
-    PurpleClient(QDBusConnection connection, EventSink& sink, const QString& accountName,
-                 std::chrono::milliseconds reattachInterval = std::chrono::seconds(1),
-                 int reattachTries = 15);
+    // A connection to the session bus under the name given (a fresh name
+    // each time, so that a bus that went away can be reached anew).
+    using OpenBus = std::function<QDBusConnection(const QString& connectionName)>;
+    struct Timing {
+        // A client back on the bus may not have its account ready yet.
+        std::chrono::milliseconds reattachInterval{1000};
+        int reattachTries = 15;
+        // How long a call may wait before the client is said not to answer.
+        std::chrono::milliseconds patience{3000};
+        std::chrono::milliseconds startupTimeout{5000};
+        // Between tries to reach a session bus that went away: doubling
+        // from the first to the last.
+        std::chrono::milliseconds busRetryFirst{250};
+        std::chrono::milliseconds busRetryLast{8000};
+    };
+
+    // Throws Error when no client is on the bus, it has no account, or it
+    // does not answer in time.
+    PurpleClient(OpenBus openBus, EventSink& sink, const QString& accountName, Timing timing);
     ~PurpleClient() override;
 
     std::u16string mySigninName() const override;
@@ -40,41 +68,115 @@ public:
     std::int32_t myStatus() const override;
     void requestMyStatus(std::int32_t status) override;
 
-private slots:
-    void onSignal(const QDBusMessage& message);
-    void onClientQuit();
-    void onClientBack();
-    void retryAttach();
+    // What decides a status: libpurple's primitive, its message and idleness.
+    struct Presence {
+        std::int32_t primitive = kUnset;
+        QString message;
+        bool idle = false;
+        std::int32_t status() const;
+    };
+    // The user's account as read when attaching to it.
+    struct AccountFacts {
+        std::int32_t handle = 0;
+        QString name;
+        QString alias;
+        std::int32_t presenceHandle = 0;
+        bool connected = false;
+        Presence presence;
+    };
 
 private:
-    void attach();
-    std::int32_t requireAccount() const;
-    std::int32_t statusOfPresence(std::int32_t presence) const;
-    QList<std::int32_t> statusesOfPresences(const QList<std::int32_t>& presences) const;
-    std::int32_t buddyStatus(std::int32_t buddy) const;
-    // A buddy on the list, read live from the client but for its status,
-    // which is the one read for the event.
-    std::shared_ptr<Contact> buddyWithStatus(std::int32_t handle, std::int32_t status) const;
-    bool isOurs(std::int32_t buddy) const;
-    std::vector<std::shared_ptr<Contact>> membersOf(std::int32_t conversation) const;
-    void rememberConversation(std::int32_t conversation);
+    struct BuddyEvent;
+    struct AccountChoice;
+    struct Members;
+    struct KnownBuddy {
+        std::int32_t account = 0;
+        QString name;
+        std::int32_t presenceHandle = 0;
+        Presence presence;
+    };
+    // What was last told of a contact, by sign-in name: it outlasts the
+    // client's handles, which are new each time it starts.
+    struct Told {
+        std::int32_t status = -1;
+        QString alias;
+    };
 
-    std::shared_ptr<PurpleBus> bus_;
+    bool connectBus();
+    void retireBus();
+    Error noAccountError() const;
+
+    // Places an event in line: `ask` asks its reads, and in its turn
+    // `deliver` runs, or `failed` (by default: told to the sink).
+    void inLine(const std::function<void(Reads&)>& ask, std::function<void()> deliver,
+                std::function<void(const Error&)> failed = {});
+    void readStatusOf(Reads& reads, std::int32_t statusHandle, Presence& into);
+    void readPresence(Reads& reads, std::int32_t presence, const std::shared_ptr<SignOn>& signOn,
+                      Presence& into);
+    void readBuddy(Reads& reads, std::int32_t buddy, BuddyEvent& into,
+                   const std::shared_ptr<SignOn>& signOn);
+    void readMembers(Reads& reads, std::int32_t conversation, Members& into);
+    void readAccount(Reads& reads, std::int32_t excluded,
+                     const std::shared_ptr<AccountChoice>& choice);
+    void readChosen(Reads& reads, const std::shared_ptr<AccountChoice>& choice);
+    void readBaseline();
+
+    void onSignal(const QDBusMessage& message);
+    void handleSignal(const QDBusMessage& message);
+    void handleAccountSignal(const QString& signal, std::int32_t account,
+                             const QDBusMessage& message);
+    void handleBuddySignal(const QString& signal, std::int32_t buddy, const QDBusMessage& message);
+    void handleConversationSignal(const QString& signal, std::int32_t conversation);
+    void claimSignOn(qint64 key, std::int32_t old);
+    void deliverBuddy(const BuddyEvent& event);
+
+    void adopt(const AccountFacts& account, bool tell);
+    void tellMyStatus();
+    void notFollowedAnyMore(std::int32_t account, const QString& what,
+                            const std::shared_ptr<AccountChoice>& choice);
+    void lose(const Error& error);
+    void onClientLeft();
+    void onClientArrived();
+    void tryAttach();
+    void attachFailed(const Error& error);
+    void onBusLost();
+    void tryBus();
+
+    OpenBus openBus_;
     EventSink& sink_;
     QString accountName_;
+    Timing timing_;
+    int busGeneration_ = 0;
+    QString busName_;
+    QPointer<PurpleBus> bus_;
+    EventOrder order_;
+
+    // The user, as the last delivered event left them.
+    bool clientThere_ = false;
     std::int32_t account_ = 0;
+    QString mySigninName_;
     QString myAlias_;
-    // What was last seen, so that only real changes are told.
-    QHash<std::int32_t, std::int32_t> buddyStatuses_;
-    QHash<std::int32_t, QString> buddyAliases_;
+    bool connected_ = false;
+    Presence me_;
+    std::int32_t toldMyStatus_ = -1;
+
+    QHash<std::int32_t, KnownBuddy> buddies_;
+    QHash<QString, Told> told_;
     QHash<std::int32_t, std::vector<std::shared_ptr<Contact>>> conversations_;
-    QDBusServiceWatcher* watcher_ = nullptr;
+    QSet<std::int32_t> followed_;  // conversations open, as signalled
+    // A status handle's type and a type's primitive never change.
+    QHash<std::int32_t, std::int32_t> statusTypes_;
+    QHash<std::int32_t, std::int32_t> typePrimitives_;
+    // Sign-ons whose status is still being read, by buddy or account.
+    QHash<qint64, std::weak_ptr<SignOn>> signOnsReading_;
+
     QTimer reattach_;
     int reattachTriesLeft_ = 0;
-    int reattachTries_;
+    bool attaching_ = false;
+    QTimer busRetry_;
+    std::chrono::milliseconds busRetryDelay_{0};
 };
 
-std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName,
-                                QDBusConnection connection = QDBusConnection::sessionBus());
+std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName);
 
 }  // namespace messenger::purple
