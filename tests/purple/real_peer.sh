@@ -4,6 +4,9 @@
 # and Quavel Logger itself in a virtual display, driven through its menus;
 # carol hosts a group chat that alice joins and leaves.
 # Checks its log and caption line by line.
+# Then a crowd of peers floods the client with back-to-back changes while
+# the client is stopped for a few seconds: every change is logged once, in
+# order, and the window answers meanwhile.
 #   real_peer.sh PROGRAM
 set -uo pipefail
 program=$1
@@ -32,8 +35,17 @@ if [[ "${2:-}" != "--inside-display" ]]; then
     printf 'return { ["password"] = "alicepw" };\n' > "$work/data/localhost/accounts/alice.dat"
     printf 'return { ["password"] = "bobpw" };\n' > "$work/data/localhost/accounts/bob.dat"
     printf 'return { ["password"] = "carolpw" };\n' > "$work/data/localhost/accounts/carol.dat"
-    printf 'return { ["bob@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
-        > "$work/data/localhost/roster/alice.dat"
+    export QUAVEL_CROWD=${QUAVEL_CROWD:-100}
+    {
+        printf 'return {\n ["bob@localhost"] = { subscription = "both", groups = { Friends = true } };\n'
+        for i in $(seq 1 "$QUAVEL_CROWD"); do
+            printf ' ["peer%d@localhost"] = { subscription = "both", groups = { Crowd = true } };\n' "$i"
+            printf 'return { ["password"] = "pw" };\n' > "$work/data/localhost/accounts/peer$i.dat"
+            printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
+                > "$work/data/localhost/roster/peer$i.dat"
+        done
+        printf '}\n'
+    } > "$work/data/localhost/roster/alice.dat"
     printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
         > "$work/data/localhost/roster/bob.dat"
     prosody --config "$work/prosody.cfg.lua" > "$work/prosody.out" 2>&1 &
@@ -45,7 +57,7 @@ if [[ "${2:-}" != "--inside-display" ]]; then
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
     dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --print-pid > "$work/dbus.pid" 2>/dev/null &
     export QUAVEL_TMUX="quavel-$$"
-    timeout 120 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
+    timeout 150 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
     exit
 fi
 
@@ -62,7 +74,8 @@ start_finch() {
     for _ in $(seq 1 100); do
         account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
         if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
-            [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ]; then
+            [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
+            [ "$(purple PurpleFindBuddy "int32:$account" "string:peer$QUAVEL_CROWD@localhost" | awk '{print $2}')" != 0 ]; then
             return 0
         fi
         sleep 0.2
@@ -120,11 +133,40 @@ for _ in $(seq 1 50); do
     sleep 0.2
 done
 
+# The crowd: the client is stopped while their changes pour in, and the
+# window must answer meanwhile (copying the log needs the program to answer).
+"$python" "$here/crowd.py" "$QUAVEL_CROWD" "$QUAVEL_PORT" "$work/crowd.stop" > "$work/crowd.out" 2>&1 &
+crowd=$!
+finch_pid=$(pgrep -f "^finch -c $work/finch")
+for _ in $(seq 1 300); do grep -q 'first peer' "$work/crowd.out" && break; sleep 0.05; done
+sleep 0.3
+kill -STOP "$finch_pid"
+sleep 1
+answered=$(timeout 5 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
+sleep 2
+kill -CONT "$finch_pid"
+for _ in $(seq 1 150); do grep -q 'signed in' "$work/crowd.out" && break; sleep 0.2; done
+touch "$work/crowd.stop"
+wait "$crowd"
+for _ in $(seq 1 100); do
+    [ "$(read_log_lines | grep -c '^<peer.*Appear Offline$')" -ge "$QUAVEL_CROWD" ] && break
+    sleep 0.3
+done
+
 read_log_lines > "$work/log.txt"
-echo "log:"; cat "$work/log.txt"; echo; echo "errors:"; cat "$work/program.err"
+echo "log:"; grep -v '^<peer' "$work/log.txt"; echo; echo "errors:"; cat "$work/program.err"
 head -n1 "$work/log.txt" | grep -q '^Quavel Wardel Loaded for alice@localhost on '
-# The log has no line break after its last line.
-diff "$here/expected.log" <(tail -n +2 "$work/log.txt"; echo)
+diff "$here/expected.log" <(tail -n +2 "$work/log.txt" | grep -v '^<peer')
 grep -q 'Error 0x80040306 (-2147220730): This account.s service has no way to appear offline' "$work/program.err"
 grep -q 'Error 0x80040302 (-2147220734): Your messenger client has quit' "$work/program.err"
+echo "the window answered while the client was stopped: $answered lines copied"
+[ "$answered" -gt 0 ]
+# Each peer: signed on, busy, extended away, available, signed off; once each, in order.
+wrong=0
+for i in $(seq 1 "$QUAVEL_CROWD"); do
+    seen=$(grep "^<peer$i@localhost> Changed Status To: " "$work/log.txt" | sed 's/.*To: //' | paste -sd, -)
+    [ "$seen" = "Online,Busy,Away,Online,Appear Offline" ] || { echo "peer$i: $seen"; wrong=$((wrong + 1)); }
+done
+echo "crowd: $QUAVEL_CROWD peers, $(grep -c '^<peer' "$work/log.txt") lines, $wrong peers not as expected"
+[ "$wrong" -eq 0 ]
 echo "real client: all lines as expected"
