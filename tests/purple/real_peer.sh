@@ -11,52 +11,17 @@
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-python=/usr/bin/python3
 for tool in prosody finch tmux dbus-daemon dbus-send xvfb-run xdotool xclip openbox; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
+source "$here/world.sh"
 "$python" -c "import slixmpp" 2>/dev/null || { echo "SKIP: python3-slixmpp is not installed"; exit 77; }
-
+export QUAVEL_CROWD=${QUAVEL_CROWD:-100}
 if [[ "${2:-}" != "--inside-display" ]]; then
     work=$(mktemp -d)
     export QUAVEL_WORK=$work
-    cleanup() {
-        tmux -L "quavel-$$" kill-server 2>/dev/null
-        for pidfile in "$work"/*.pid; do [ -f "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null; done
-        rm -rf "$work"
-    }
-    trap cleanup EXIT
-    port=$("$python" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    export QUAVEL_PORT=$port
-
-    # Prosody, with alice and bob on each other's rosters.
-    mkdir -p "$work/data/localhost/accounts" "$work/data/localhost/roster"
-    sed -e "s#@WORK@#$work#g" -e "s#@PORT@#$port#g" "$here/prosody.cfg.lua.in" > "$work/prosody.cfg.lua"
-    printf 'return { ["password"] = "alicepw" };\n' > "$work/data/localhost/accounts/alice.dat"
-    printf 'return { ["password"] = "bobpw" };\n' > "$work/data/localhost/accounts/bob.dat"
-    printf 'return { ["password"] = "carolpw" };\n' > "$work/data/localhost/accounts/carol.dat"
-    export QUAVEL_CROWD=${QUAVEL_CROWD:-100}
-    {
-        printf 'return {\n ["bob@localhost"] = { subscription = "both", groups = { Friends = true } };\n'
-        for i in $(seq 1 "$QUAVEL_CROWD"); do
-            printf ' ["peer%d@localhost"] = { subscription = "both", groups = { Crowd = true } };\n' "$i"
-            printf 'return { ["password"] = "pw" };\n' > "$work/data/localhost/accounts/peer$i.dat"
-            printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
-                > "$work/data/localhost/roster/peer$i.dat"
-        done
-        printf '}\n'
-    } > "$work/data/localhost/roster/alice.dat"
-    printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
-        > "$work/data/localhost/roster/bob.dat"
-    prosody --config "$work/prosody.cfg.lua" > "$work/prosody.out" 2>&1 &
-    echo $! > "$work/prosody.pid"
-
-    # Finch as alice, on a bus of its own.
-    mkdir -p "$work/finch"
-    sed "s#@PORT@#$port#g" "$here/accounts.xml.in" > "$work/finch/accounts.xml"
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
-    dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --print-pid > "$work/dbus.pid" 2>/dev/null &
-    export QUAVEL_TMUX="quavel-$$"
+    trap world_stop EXIT
+    world_start "$work" "$QUAVEL_CROWD"
     timeout 150 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
     exit
 fi
@@ -64,24 +29,8 @@ fi
 # Inside the display from here.
 set -e
 work=$QUAVEL_WORK
-purple() {
-    dbus-send --session --print-reply=literal --dest=im.pidgin.purple.PurpleService \
-        /im/pidgin/purple/PurpleObject "im.pidgin.purple.PurpleInterface.$1" "${@:2}" 2>/dev/null
-}
-start_finch() {
-    tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $work/finch"
-    # Ready when alice is connected and bob is on her list.
-    for _ in $(seq 1 100); do
-        account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
-        if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
-            [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
-            [ "$(purple PurpleFindBuddy "int32:$account" "string:peer$QUAVEL_CROWD@localhost" | awk '{print $2}')" != 0 ]; then
-            return 0
-        fi
-        sleep 0.2
-    done
-    echo "Finch did not sign in"; return 1
-}
+world=$work
+crowd=$QUAVEL_CROWD
 # The log without its time stamps.
 read_log_lines() {
     read_log | sed -E 's/^\[[^]]*\] //'
@@ -123,7 +72,7 @@ choose_status 6
 sleep 6
 
 # The client quits and comes back.
-tmux -L "$QUAVEL_TMUX" kill-server
+stop_finch
 sleep 1
 start_finch
 # Attached again: the client's status is logged and shown anew.
@@ -137,7 +86,7 @@ done
 # window must answer meanwhile (copying the log needs the program to answer).
 "$python" "$here/crowd.py" "$QUAVEL_CROWD" "$QUAVEL_PORT" "$work/crowd.stop" > "$work/crowd.out" 2>&1 &
 crowd=$!
-finch_pid=$(pgrep -f "^finch -c $work/finch")
+finch_pid=$(finch_pid)
 for _ in $(seq 1 300); do grep -q 'first peer' "$work/crowd.out" && break; sleep 0.05; done
 sleep 0.3
 kill -STOP "$finch_pid"
