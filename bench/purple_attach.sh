@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times attaching to Finch with a buddy list of each size given, on a private
-# session bus (the account stays offline: no server is needed to read the list).
+# session bus (the account stays offline: no server is needed to read the list):
+# the binding alone, and the real program from start to its window on screen.
 #   bench/purple_attach.sh BUILD_DIR [BUDDIES...]     default sizes: 10 100 1000
 set -euo pipefail
 build=$1
@@ -37,7 +38,13 @@ XML
         sleep 0.1
     done
     printf '%6d buddies: ' "$size"
-    "$build/bench/purple-attach-bench" 5
+    "$build/bench/purple-attach-bench" 5 | tr -d '\n'
+    shown=()
+    for _ in 1 2 3 4 5; do
+        shown+=("$(QT_QPA_PLATFORM=offscreen QUAVEL_BENCH_SHOWN_ONLY=1 "$build/bench/purple-flood-bench" 2>/dev/null |
+            awk '/^shown/ {print $2}')")
+    done
+    printf '; window shown: median %s ms\n' "$(printf '%s\n' "${shown[@]}" | sort -n | sed -n 3p)"
     tmux -L "attach-bench-$$" kill-server
     kill "$(cat "$work/dbus.pid")"
     rm -rf "$work"

@@ -54,7 +54,7 @@ purple() {
 # on her list. Sets $account.
 start_finch() {
     tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $world/finch"
-    for _ in $(seq 1 150); do
+    for _ in $(seq 1 300); do
         account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
         if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
             [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
