@@ -95,12 +95,14 @@ void watch(shell::MainWindow& window, Flood& flood, int quietMs, const QString& 
             now - std::max(flood.lastLineMs, qint64(flood.counter.lastMs)) < quietMs) {
             return;
         }
-        const int logged = int(window.logView()->logText().count(QStringLiteral("> Changed Status To: ")));
+        const int logged =
+            int(window.logView()->logText().count(QStringLiteral("> Changed Status To: ")));
         const int signalled = flood.counter.count;
-        std::printf("signalled %d, logged %d (%.0f%%), longest stall %lld ms (%lld ms of it "
-                    "working), last line %lld ms after the last signal\n",
-                    signalled, logged, 100.0 * logged / signalled, flood.longestStall,
-                    flood.longestBusy, flood.lastLineMs - flood.counter.lastMs);
+        std::printf(
+            "signalled %d, logged %d (%.0f%%), longest stall %lld ms (%lld ms of it "
+            "working), last line %lld ms after the last signal\n",
+            signalled, logged, 100.0 * logged / signalled, flood.longestStall, flood.longestBusy,
+            flood.lastLineMs - flood.counter.lastMs);
         std::fflush(stdout);
         flood.ticker.stop();
         flood.listening.quit();

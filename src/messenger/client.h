@@ -9,9 +9,9 @@
 // What the program needs of a messenger client, whichever client it is.
 // Plain C++, so that a binding can be built without Qt.
 //
-// Every read returns the value the client reports at that moment, or what
-// the binding read from the client for the event being handled; a failing
-// call throws Error. Strings are UTF-16, exactly as the client delivers them.
+// Every read returns the value the client reports: at that moment, or, for a
+// binding that must not wait on its client, as it read it for the events
+// delivered so far. A failing call throws Error. Strings are UTF-16, exactly as the client delivers them.
 //
 // Threading: a Client is created, used and destroyed on the user-interface
 // thread, and every EventSink call arrives on that thread, only while the
@@ -51,8 +51,8 @@ public:
     virtual void conversationClosed(const std::shared_ptr<ConversationWindow>& window) = 0;
     virtual void myNameChanged() = 0;
     virtual void myStatusChanged() = 0;
-    // A failure outside any call the program made: the client quit, or sent
-    // an event that could not be read.
+    // A failure outside any call the program made: the client quit, sent an
+    // event that could not be read, or failed a request after it was asked.
     virtual void clientFailed(const Error& error) = 0;
 
 protected:
@@ -69,7 +69,8 @@ public:
     virtual std::u16string myFriendlyName() const = 0;
     virtual std::int32_t myStatus() const = 0;
     // Asks the client to change the user's status. The change, if the client
-    // makes it, comes back as myStatusChanged; nothing changes here.
+    // makes it, comes back as myStatusChanged; nothing changes here. A
+    // refusal known at once throws; one that comes later is clientFailed.
     virtual void requestMyStatus(std::int32_t status) = 0;
 };
 

@@ -15,7 +15,10 @@ public:
     using Place = std::uint64_t;
     using Delivery = std::function<void()>;
 
-    Place reserve() { waiting_.emplace_back(); return first_ + waiting_.size() - 1; }
+    Place reserve() {
+        waiting_.emplace_back();
+        return first_ + waiting_.size() - 1;
+    }
     // Delivers this event when its turn comes, and any ready ones after it.
     // A place from before clear() is ignored.
     void fill(Place place, Delivery delivery);

@@ -31,7 +31,7 @@ Error failure(const QString& method, const QDBusMessage& reply) {
     const bool quit = name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") &&
                       reply.errorMessage().contains(QStringLiteral("disconnected"));
     if (!quit && (name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") ||
-        name == QStringLiteral("org.freedesktop.DBus.Error.Timeout"))) {
+                  name == QStringLiteral("org.freedesktop.DBus.Error.Timeout"))) {
         return toError(errc::kTimeout,
                        QStringLiteral("Your messenger client did not answer in time, so one "
                                       "change could not be read.") +
@@ -61,8 +61,7 @@ PurpleBus::PurpleBus(QDBusConnection connection, const QStringList& signalNames,
     // Every signal is taken as a whole message and read by the caller: the
     // signatures libpurple's introspection gives are wrong for strings.
     for (const QString& name : signalNames_) {
-        connection_.connect(kService, kPath, kInterface, name, this,
-                            SLOT(onSignal(QDBusMessage)));
+        connection_.connect(kService, kPath, kInterface, name, this, SLOT(onSignal(QDBusMessage)));
     }
     serviceWatcher_ = new QDBusServiceWatcher(
         kService, connection_,
@@ -103,8 +102,8 @@ void PurpleBus::retire() {
     serviceWatcher_->disconnect(this);
 }
 
-void PurpleBus::call(const QString& method, const QVariantList& arguments,
-                     QLatin1String signature, Answer answer) {
+void PurpleBus::call(const QString& method, const QVariantList& arguments, QLatin1String signature,
+                     Answer answer) {
     Request request{method, arguments, signature, std::move(answer)};
     if (inFlight_.size() >= kMaxInFlight || !queued_.empty()) {
         queued_.push_back(std::move(request));
@@ -114,8 +113,8 @@ void PurpleBus::call(const QString& method, const QVariantList& arguments,
 }
 
 void PurpleBus::send(Request request) {
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                          request.method);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, request.method);
     message.setArguments(request.arguments);
     auto* watcher =
         new QDBusPendingCallWatcher(connection_.asyncCall(message, kCallTimeoutMs), this);
@@ -146,11 +145,11 @@ void PurpleBus::finished(QDBusPendingCallWatcher* watcher) {
         return;
     }
     if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != request.signature) {
-        request.answer({}, toError(errc::kMalformedReply,
-                                   QStringLiteral("Your messenger client answered %1 with '%2' "
-                                                  "where '%3' was expected.")
-                                       .arg(request.method, reply.signature(),
-                                            QString(request.signature))));
+        request.answer(
+            {}, toError(errc::kMalformedReply,
+                        QStringLiteral("Your messenger client answered %1 with '%2' "
+                                       "where '%3' was expected.")
+                            .arg(request.method, reply.signature(), QString(request.signature))));
         return;
     }
     QVariant value = reply.arguments().value(0);

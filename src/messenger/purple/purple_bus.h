@@ -56,7 +56,9 @@ public:
     // Answers nothing more and tells nothing more, from now on.
     void retire();
     // Calls asked and not yet answered.
-    int waiting() const { return static_cast<int>(inFlight_.size()) + static_cast<int>(queued_.size()); }
+    int waiting() const {
+        return static_cast<int>(inFlight_.size()) + static_cast<int>(queued_.size());
+    }
 
 signals:
     void signalReceived(const QDBusMessage& message);

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "messenger/known_contacts.h"
 #include "messenger/purple/reads.h"
 #include "messenger/status_codes.h"
 
@@ -22,106 +21,7 @@ const QStringList kSignals = {
     QStringLiteral("ConversationCreated"),  QStringLiteral("DeletingConversation"),
     QStringLiteral("ChatBuddyJoined"),      QStringLiteral("ChatBuddyLeft")};
 
-constexpr std::int32_t kBuddyNode = 2;
-constexpr std::int32_t kImConversation = 1;
-constexpr std::int32_t kChatConversation = 2;
-
-// "alice@example.org/laptop" signs in as "alice@example.org".
-QString withoutResource(const QString& name) {
-    return name.section(u'/', 0, 0);
-}
-
-// A contact as the client described it for one event.
-class ContactSnapshot final : public Contact {
-public:
-    ContactSnapshot(const QString& signinName, const QString& friendlyName, std::int32_t status)
-        : signinName_(signinName.toStdU16String()),
-          friendlyName_(friendlyName.toStdU16String()),
-          status_(status) {}
-    std::u16string signinName() const override { return signinName_; }
-    std::u16string friendlyName() const override { return friendlyName_; }
-    std::int32_t status() const override { return status_; }
-
-private:
-    std::u16string signinName_;
-    std::u16string friendlyName_;
-    std::int32_t status_;
-};
-
-std::int32_t intArgument(const QDBusMessage& message, int index) {
-    const QVariant value = message.arguments().value(index);
-    if (value.userType() != QMetaType::Int) {
-        throw toError(errc::kMalformedReply,
-                      QStringLiteral("Your messenger client sent %1 with '%2', which Quavel "
-                                     "Logger cannot read.")
-                          .arg(message.member(), message.signature()));
-    }
-    return value.toInt();
-}
-
-// Keys of sign-ons still being read: buddies and accounts apart.
-qint64 buddyKey(std::int32_t buddy) {
-    return buddy;
-}
-qint64 accountKey(std::int32_t account) {
-    return -qint64(account) - 1;
-}
-
 }  // namespace
-
-// A sign-on's status being read: a status change signalled before the
-// answer came began from the status the sign-on brought.
-struct SignOn {
-    std::int32_t laterOld = 0;
-    bool answered = false;
-};
-
-struct PurpleClient::BuddyEvent {
-    std::int32_t handle = 0;
-    std::int32_t account = 0;
-    std::int32_t presenceHandle = 0;
-    QString name;
-    QString alias;
-    bool known = false;                   // if not, `current` was read
-    Presence current;                     // what the buddy shows, for one not known yet
-    std::optional<Presence> signalled;    // primitive and message the event brought
-    std::optional<bool> idle;             // idleness the event brought
-    std::optional<QString> aliasBefore;   // the shown name before, as the signal said
-    bool nameEvent = false;
-};
-
-struct PurpleClient::AccountChoice {
-    QList<std::int32_t> candidates;
-    QStringList names;
-    QList<std::int32_t> connected;
-    std::optional<AccountFacts> chosen;
-};
-
-struct PurpleClient::Members {
-    std::int32_t account = 0;
-    std::int32_t type = 0;
-    QString ownNick;
-    QStringList names;
-    QStringList aliases;
-    std::vector<std::shared_ptr<Contact>> contacts() const;
-};
-
-std::vector<std::shared_ptr<Contact>> PurpleClient::Members::contacts() const {
-    std::vector<std::shared_ptr<Contact>> members;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        // The user is in a room too, but a window's contacts are the others.
-        if (type == kChatConversation && names[i] == ownNick) {
-            continue;
-        }
-        members.push_back(
-            std::make_shared<ContactSnapshot>(names[i], aliases.value(i, names[i]), status::kOnline));
-    }
-    return members;
-}
-
-std::int32_t PurpleClient::Presence::status() const {
-    return statusFromPurple(primitive, message.toStdU16String(), idle);
-}
 
 PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& accountName,
                            Timing timing)
@@ -146,7 +46,7 @@ PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& acco
     bool done = false;
     std::optional<Error> failure;
     auto choice = std::make_shared<AccountChoice>();
-    inLine([&](Reads& reads) { readAccount(reads, 0, choice); },
+    inLine([&](Reads& reads) { reader_.readAccount(reads, 0, choice); },
            [&] {
                done = true;
                loop.quit();
@@ -260,186 +160,17 @@ void PurpleClient::inLine(const std::function<void(Reads&)>& ask, std::function<
         };
     }
     const EventOrder::Place place = order_.reserve();
-    auto reads = Reads::make(*bus_, [this, place, deliver = std::move(deliver),
-                                     failed = std::move(failed)](
-                                        const std::optional<Error>& failure) {
-        if (failure) {
-            order_.fill(place, [failed, error = *failure] { failed(error); });
-        } else {
-            order_.fill(place, deliver);
-        }
-    });
+    auto reads =
+        Reads::make(*bus_, [this, place, deliver = std::move(deliver),
+                            failed = std::move(failed)](const std::optional<Error>& failure) {
+            if (failure) {
+                order_.fill(place, [failed, error = *failure] { failed(error); });
+            } else {
+                order_.fill(place, deliver);
+            }
+        });
     ask(*reads);
     reads->start();
-}
-
-void PurpleClient::readStatusOf(Reads& reads, std::int32_t statusHandle, Presence& into) {
-    reads.readString(QStringLiteral("PurpleStatusGetAttrString"),
-                     {statusHandle, QStringLiteral("message")},
-                     [&into](const QString& message) { into.message = message; });
-    auto primitiveOf = [this, r = &reads, &into](std::int32_t type) {
-        if (const auto known = typePrimitives_.constFind(type); known != typePrimitives_.cend()) {
-            into.primitive = *known;
-            return;
-        }
-        r->readInt(QStringLiteral("PurpleStatusTypeGetPrimitive"), {type},
-                   [this, type, &into](std::int32_t primitive) {
-                       typePrimitives_.insert(type, primitive);
-                       into.primitive = primitive;
-                   });
-    };
-    if (const auto known = statusTypes_.constFind(statusHandle); known != statusTypes_.cend()) {
-        primitiveOf(*known);
-        return;
-    }
-    reads.readInt(QStringLiteral("PurpleStatusGetType"), {statusHandle},
-                  [this, statusHandle, primitiveOf](std::int32_t type) {
-                      statusTypes_.insert(statusHandle, type);
-                      primitiveOf(type);
-                  });
-}
-
-void PurpleClient::readPresence(Reads& reads, std::int32_t presence,
-                                const std::shared_ptr<SignOn>& signOn, Presence& into) {
-    reads.readInt(QStringLiteral("PurplePresenceIsIdle"), {presence},
-                  [&into](std::int32_t idle) { into.idle = idle != 0; });
-    reads.readInt(QStringLiteral("PurplePresenceGetActiveStatus"), {presence},
-                  [this, r = &reads, signOn, &into](std::int32_t active) {
-                      // A change signalled before this answer came began from
-                      // the status the sign-on brought.
-                      if (signOn) {
-                          signOn->answered = true;
-                      }
-                      const bool changedSince = signOn && signOn->laterOld != 0;
-                      readStatusOf(*r, changedSince ? signOn->laterOld : active, into);
-                  });
-}
-
-void PurpleClient::readBuddy(Reads& reads, std::int32_t buddy, BuddyEvent& into,
-                             const std::shared_ptr<SignOn>& signOn) {
-    into.handle = buddy;
-    reads.readString(QStringLiteral("PurpleBuddyGetAlias"), {buddy},
-                     [&into](const QString& alias) { into.alias = alias; });
-    if (const auto known = buddies_.constFind(buddy); known != buddies_.cend()) {
-        into.known = true;
-        into.account = known->account;
-        into.name = known->name;
-        into.presenceHandle = known->presenceHandle;
-        if (signOn) {
-            readPresence(reads, into.presenceHandle, signOn, into.current);
-        }
-        return;
-    }
-    reads.readInt(QStringLiteral("PurpleBuddyGetAccount"), {buddy},
-                  [&into](std::int32_t account) { into.account = account; });
-    reads.readString(QStringLiteral("PurpleBuddyGetName"), {buddy},
-                     [&into](const QString& name) { into.name = withoutResource(name); });
-    reads.readInt(QStringLiteral("PurpleBuddyGetPresence"), {buddy},
-                  [this, r = &reads, signOn, &into](std::int32_t presence) {
-                      into.presenceHandle = presence;
-                      readPresence(*r, presence, signOn, into.current);
-                  });
-}
-
-void PurpleClient::readMembers(Reads& reads, std::int32_t conversation, Members& into) {
-    reads.readInt(QStringLiteral("PurpleConversationGetAccount"), {conversation},
-                  [&into](std::int32_t account) { into.account = account; });
-    reads.readInt(
-        QStringLiteral("PurpleConversationGetType"), {conversation},
-        [this, r = &reads, conversation, &into](std::int32_t type) {
-            into.type = type;
-            if (type == kImConversation) {
-                into.names = into.aliases = QStringList{QString()};
-                r->readString(
-                    QStringLiteral("PurpleConversationGetName"), {conversation},
-                    [this, r, &into](const QString& name) {
-                        into.names[0] = into.aliases[0] = withoutResource(name);
-                        // Shown as the buddy, if the other is one.
-                        r->readInt(QStringLiteral("PurpleFindBuddy"), {account_, name},
-                                   [r, &into](std::int32_t buddy) {
-                                       if (buddy == 0) {
-                                           return;
-                                       }
-                                       r->readString(QStringLiteral("PurpleBuddyGetName"),
-                                                     {buddy}, [&into](const QString& name) {
-                                                         into.names[0] = withoutResource(name);
-                                                     });
-                                       r->readString(
-                                           QStringLiteral("PurpleBuddyGetAlias"), {buddy},
-                                           [&into](const QString& alias) {
-                                               into.aliases[0] = alias;
-                                           });
-                                   });
-                    });
-            } else if (type == kChatConversation) {
-                r->readInt(
-                    QStringLiteral("PurpleConversationGetChatData"), {conversation},
-                    [r, &into](std::int32_t chat) {
-                        r->readString(QStringLiteral("PurpleConvChatGetNick"), {chat},
-                                      [&into](const QString& nick) { into.ownNick = nick; });
-                        r->readInts(
-                            QStringLiteral("PurpleConvChatGetUsers"), {chat},
-                            [r, &into](const QList<std::int32_t>& users) {
-                                into.names = QStringList(users.size());
-                                for (qsizetype i = 0; i < users.size(); ++i) {
-                                    r->readString(QStringLiteral("PurpleConvChatCbGetName"),
-                                                  {users[i]}, [i, &into](const QString& name) {
-                                                      into.names[i] = name;
-                                                  });
-                                }
-                            });
-                    });
-            }
-        });
-}
-
-void PurpleClient::readAccount(Reads& reads, std::int32_t excluded,
-                               const std::shared_ptr<AccountChoice>& choice) {
-    reads.readInts(
-        QStringLiteral("PurpleAccountsGetAllActive"), {},
-        [this, r = &reads, excluded, choice](QList<std::int32_t> accounts) {
-            accounts.removeAll(excluded);
-            choice->candidates = accounts;
-            choice->names = QStringList(accounts.size());
-            choice->connected = QList<std::int32_t>(accounts.size());
-            auto each = r->together([this, r, choice] { readChosen(*r, choice); });
-            for (qsizetype i = 0; i < accounts.size(); ++i) {
-                each->readString(QStringLiteral("PurpleAccountGetUsername"), {accounts[i]},
-                                 [choice, i](const QString& name) { choice->names[i] = name; });
-                each->readInt(QStringLiteral("PurpleAccountIsConnected"), {accounts[i]},
-                              [choice, i](std::int32_t on) { choice->connected[i] = on; });
-            }
-            each->start();
-        });
-}
-
-void PurpleClient::readChosen(Reads& reads, const std::shared_ptr<AccountChoice>& choice) {
-    qsizetype chosen = -1;
-    for (qsizetype i = 0; i < choice->candidates.size() && chosen < 0; ++i) {
-        const QString& name = choice->names[i];
-        if (accountName_.isEmpty() ? choice->connected[i] != 0
-                                   : name.compare(accountName_, Qt::CaseInsensitive) == 0 ||
-                                         withoutResource(name).compare(
-                                             accountName_, Qt::CaseInsensitive) == 0) {
-            chosen = i;
-        }
-    }
-    if (chosen < 0 && accountName_.isEmpty() && !choice->candidates.isEmpty()) {
-        chosen = 0;  // not signed in yet: its sign-on comes as a status change
-    }
-    if (chosen < 0) {
-        return;
-    }
-    choice->chosen = AccountFacts{choice->candidates[chosen], withoutResource(choice->names[chosen]),
-                                  QString(), 0, choice->connected[chosen] != 0, Presence{}};
-    AccountFacts& facts = *choice->chosen;
-    reads.readString(QStringLiteral("PurpleAccountGetAlias"), {facts.handle},
-                     [&facts](const QString& alias) { facts.alias = alias; });
-    reads.readInt(QStringLiteral("PurpleAccountGetPresence"), {facts.handle},
-                  [this, r = &reads, &facts](std::int32_t presence) {
-                      facts.presenceHandle = presence;
-                      readPresence(*r, presence, nullptr, facts.presence);
-                  });
 }
 
 // What every buddy and open conversation shows now, so that only later
@@ -456,17 +187,18 @@ void PurpleClient::readBaseline() {
                            [this, r = &reads, baseline](const QList<std::int32_t>& buddies) {
                                baseline->buddies.resize(std::size_t(buddies.size()));
                                for (qsizetype i = 0; i < buddies.size(); ++i) {
-                                   readBuddy(*r, buddies[i], baseline->buddies[std::size_t(i)],
-                                             nullptr);
+                                   reader_.readBuddy(*r, buddies[i],
+                                                     baseline->buddies[std::size_t(i)], nullptr);
                                }
                            });
             reads.readInts(QStringLiteral("PurpleGetConversations"), {},
                            [this, r = &reads, baseline](const QList<std::int32_t>& conversations) {
                                baseline->conversations.resize(std::size_t(conversations.size()));
                                for (qsizetype i = 0; i < conversations.size(); ++i) {
-                                   auto& [handle, members] = baseline->conversations[std::size_t(i)];
+                                   auto& [handle, members] =
+                                       baseline->conversations[std::size_t(i)];
                                    handle = conversations[i];
-                                   readMembers(*r, handle, members);
+                                   reader_.readMembers(*r, handle, account_, members);
                                }
                            });
         },
@@ -527,8 +259,7 @@ void PurpleClient::lose(const Error& error) {
     order_.clear();
     reattach_.stop();
     attaching_ = false;
-    statusTypes_.clear();
-    typePrimitives_.clear();
+    reader_.forget();
     signOnsReading_.clear();
     if (!clientThere_) {
         return;
@@ -557,7 +288,7 @@ void PurpleClient::tryAttach() {
     }
     attaching_ = true;
     auto choice = std::make_shared<AccountChoice>();
-    inLine([this, choice](Reads& reads) { readAccount(reads, 0, choice); },
+    inLine([this, choice](Reads& reads) { reader_.readAccount(reads, 0, choice); },
            [this, choice] {
                attaching_ = false;
                if (choice->chosen) {
@@ -614,14 +345,14 @@ void PurpleClient::notFollowedAnyMore(std::int32_t account, const QString& what,
         return;
     }
     const QString next =
-        choice->chosen
-            ? QStringLiteral("Quavel Logger now logs %1.").arg(choice->chosen->name)
-            : QStringLiteral("No other account is enabled; Quavel Logger logs the next one "
+        choice->chosen ? QStringLiteral("Quavel Logger now logs %1.").arg(choice->chosen->name)
+                       : QStringLiteral(
+                             "No other account is enabled; Quavel Logger logs the next one "
                              "you enable.");
-    sink_.clientFailed(toError(
-        errc::kNoAccount,
-        QStringLiteral("Your account %1 was %2 in your messenger client. ").arg(mySigninName_, what) +
-            next));
+    sink_.clientFailed(toError(errc::kNoAccount,
+                               QStringLiteral("Your account %1 was %2 in your messenger client. ")
+                                       .arg(mySigninName_, what) +
+                                   next));
     if (choice->chosen) {
         adopt(*choice->chosen, true);
         readBaseline();
@@ -696,244 +427,6 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
         activate();
     }
     reads->start();
-}
-
-// ---- Signals --------------------------------------------------------------
-
-void PurpleClient::onSignal(const QDBusMessage& message) {
-    try {
-        handleSignal(message);
-    } catch (const Error& error) {
-        // A signal that cannot be read is a failure, told in its turn.
-        order_.fill(order_.reserve(), [this, error] { sink_.clientFailed(error); });
-    }
-}
-
-void PurpleClient::claimSignOn(qint64 key, std::int32_t old) {
-    if (const auto signOn = signOnsReading_.take(key).lock(); signOn && !signOn->answered) {
-        signOn->laterOld = old;
-    }
-}
-
-void PurpleClient::handleSignal(const QDBusMessage& message) {
-    if (!clientThere_) {
-        return;  // attaching again: what it reads is the state from then on
-    }
-    const QString signal = message.member();
-    const std::int32_t subject = intArgument(message, 0);
-    if (signal.startsWith(QStringLiteral("Account"))) {
-        // Which account is the user's is known in its turn: whether a
-        // signal is about it is decided on delivery.
-        handleAccountSignal(signal, subject, message);
-    } else if (signal.startsWith(QStringLiteral("Buddy")) ||
-               signal == QStringLiteral("BlistNodeAliased")) {
-        handleBuddySignal(signal, subject, message);
-    } else {
-        handleConversationSignal(signal, subject);
-    }
-}
-
-void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t account,
-                                       const QDBusMessage& message) {
-    auto presence = std::make_shared<Presence>();
-    if (signal == QStringLiteral("AccountStatusChanged")) {
-        claimSignOn(accountKey(account), intArgument(message, 1));
-        const std::int32_t now = intArgument(message, 2);
-        inLine([this, now, presence](Reads& reads) { readStatusOf(reads, now, *presence); },
-               [this, account, presence] {
-                   if (account == account_) {
-                       me_.primitive = presence->primitive;
-                       me_.message = presence->message;
-                       tellMyStatus();
-                   }
-               });
-    } else if (signal == QStringLiteral("AccountSignedOn")) {
-        auto signOn = std::make_shared<SignOn>();
-        signOnsReading_.insert(accountKey(account), signOn);
-        inLine(
-            [this, account, signOn, presence](Reads& reads) {
-                reads.readInt(QStringLiteral("PurpleAccountGetPresence"), {account},
-                              [this, r = &reads, signOn, presence](std::int32_t handle) {
-                                  readPresence(*r, handle, signOn, *presence);
-                              });
-            },
-            [this, account, presence] {
-                if (account == account_) {
-                    connected_ = true;
-                    me_ = *presence;
-                    tellMyStatus();
-                }
-            });
-    } else if (signal == QStringLiteral("AccountSignedOff")) {
-        inLine([](Reads&) {},
-               [this, account] {
-                   if (account == account_) {
-                       connected_ = false;
-                       tellMyStatus();
-                   }
-               });
-    } else if (signal == QStringLiteral("AccountAliasChanged")) {
-        // libpurple repeats the alias unchanged while it loads: only a real
-        // change is one.
-        auto alias = std::make_shared<QString>();
-        inLine(
-            [account, alias](Reads& reads) {
-                reads.readString(QStringLiteral("PurpleAccountGetAlias"), {account},
-                                 [alias](const QString& value) { *alias = value; });
-            },
-            [this, account, alias] {
-                if (account == account_ && *alias != myAlias_) {
-                    myAlias_ = *alias;
-                    sink_.myNameChanged();
-                }
-            });
-    } else {  // disabled, removed or enabled: which account to follow now
-        const bool gone = signal != QStringLiteral("AccountEnabled");
-        auto choice = std::make_shared<AccountChoice>();
-        inLine([this, account, gone, choice](
-                   Reads& reads) { readAccount(reads, gone ? account : 0, choice); },
-               [this, account, gone, signal, choice] {
-                   if (gone) {
-                       notFollowedAnyMore(account,
-                                          signal == QStringLiteral("AccountDisabled")
-                                              ? QStringLiteral("disabled")
-                                              : QStringLiteral("removed"),
-                                          choice);
-                   } else if (account_ == 0 && choice->chosen) {
-                       adopt(*choice->chosen, true);
-                       readBaseline();
-                   }
-               });
-    }
-}
-
-void PurpleClient::handleBuddySignal(const QString& signal, std::int32_t buddy,
-                                     const QDBusMessage& message) {
-    auto event = std::make_shared<BuddyEvent>();
-    std::function<void(Reads&)> ask;
-    if (signal == QStringLiteral("BuddyStatusChanged")) {
-        // The signal names the new status itself: read that, not what the
-        // buddy shows by the time the reads are answered.
-        claimSignOn(buddyKey(buddy), intArgument(message, 1));
-        const std::int32_t now = intArgument(message, 2);
-        event->signalled = Presence{};
-        ask = [this, buddy, now, event](Reads& reads) {
-            readBuddy(reads, buddy, *event, nullptr);
-            readStatusOf(reads, now, *event->signalled);
-        };
-    } else if (signal == QStringLiteral("BuddySignedOn")) {
-        auto signOn = std::make_shared<SignOn>();
-        signOnsReading_.insert(buddyKey(buddy), signOn);
-        ask = [this, buddy, event, signOn](Reads& reads) {
-            readBuddy(reads, buddy, *event, signOn);
-        };
-    } else if (signal == QStringLiteral("BuddySignedOff")) {
-        event->signalled = Presence{kOffline, QString(), false};
-        ask = [this, buddy, event](Reads& reads) { readBuddy(reads, buddy, *event, nullptr); };
-    } else if (signal == QStringLiteral("BuddyIdleChanged")) {
-        event->idle = intArgument(message, 2) != 0;
-        ask = [this, buddy, event](Reads& reads) { readBuddy(reads, buddy, *event, nullptr); };
-    } else if (signal == QStringLiteral("BlistNodeAliased")) {
-        event->nameEvent = true;
-        if (const QVariant before = message.arguments().value(1);
-            before.userType() == QMetaType::QString) {
-            event->aliasBefore = before.toString();
-        }
-        ask = [this, buddy, event](Reads& reads) {
-            reads.readInt(QStringLiteral("PurpleBlistNodeGetType"), {buddy},
-                          [this, r = &reads, buddy, event](std::int32_t type) {
-                              if (type == kBuddyNode) {
-                                  readBuddy(*r, buddy, *event, nullptr);
-                              }
-                          });
-        };
-    } else {
-        return;
-    }
-    inLine(ask, [this, event] {
-        if (event->handle != 0) {
-            deliverBuddy(*event);
-        }
-    });
-}
-
-void PurpleClient::deliverBuddy(const BuddyEvent& event) {
-    if (event.account != account_) {
-        return;
-    }
-    auto known = buddies_.find(event.handle);
-    if (known == buddies_.end()) {
-        // Added since attaching: its first status is told.
-        known = buddies_.insert(event.handle, KnownBuddy{event.account, event.name,
-                                                         event.presenceHandle, event.current});
-        if (!told_.contains(event.name)) {
-            told_.insert(event.name, Told{-1, event.aliasBefore.value_or(event.alias)});
-        }
-    } else if (!event.signalled && !event.idle && !event.nameEvent) {
-        known->presence = event.current;  // a sign-on
-    }
-    KnownBuddy& buddy = *known;
-    if (event.signalled) {
-        buddy.presence.primitive = event.signalled->primitive;
-        buddy.presence.message = event.signalled->message;
-    }
-    if (event.idle) {
-        buddy.presence.idle = *event.idle;
-    }
-    const std::int32_t status = buddy.presence.status();
-    Told& told = told_[buddy.name];
-    if (event.nameEvent) {
-        // The shown name may stay what it was (a local alias wins over a
-        // new nickname): only a change of it is one.
-        if (event.alias != told.alias) {
-            told.alias = event.alias;
-            sink_.contactNameChanged(
-                std::make_shared<ContactSnapshot>(buddy.name, event.alias, status));
-        }
-        return;
-    }
-    if (status != told.status) {
-        told.status = status;
-        sink_.contactStatusChanged(
-            std::make_shared<ContactSnapshot>(buddy.name, event.alias, status));
-    }
-}
-
-void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t conversation) {
-    if (signal == QStringLiteral("ConversationCreated")) {
-        followed_.insert(conversation);
-        auto members = std::make_shared<Members>();
-        inLine([this, conversation, members](
-                   Reads& reads) { readMembers(reads, conversation, *members); },
-               [this, conversation, members] {
-                   if (members->account != account_) {
-                       return;
-                   }
-                   conversations_.insert(conversation, members->contacts());
-                   sink_.conversationOpened(
-                       std::make_shared<KnownConversation>(conversations_.value(conversation)));
-               });
-    } else if (signal == QStringLiteral("DeletingConversation")) {
-        followed_.remove(conversation);
-        // libpurple frees the conversation before it says so: its members
-        // are the ones remembered.
-        inLine([](Reads&) {},
-               [this, conversation] {
-                   const auto members = conversations_.take(conversation);
-                   if (!members.empty()) {
-                       sink_.conversationClosed(std::make_shared<KnownConversation>(members));
-                   }
-               });
-    } else if (followed_.contains(conversation)) {  // someone joined or left a chat
-        auto members = std::make_shared<Members>();
-        inLine([this, conversation, members](
-                   Reads& reads) { readMembers(reads, conversation, *members); },
-               [this, conversation, members] {
-                   if (conversations_.contains(conversation)) {
-                       conversations_.insert(conversation, members->contacts());
-                   }
-               });
-    }
 }
 
 std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName) {

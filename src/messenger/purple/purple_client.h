@@ -18,12 +18,11 @@
 #include "messenger/client.h"
 #include "messenger/purple/event_order.h"
 #include "messenger/purple/purple_bus.h"
-#include "messenger/purple/purple_status.h"
+#include "messenger/purple/purple_reader.h"
 
 namespace messenger::purple {
 
 class Reads;
-struct SignOn;
 
 // A libpurple client (Pidgin, Finch) reached over D-Bus. Attaching picks the
 // user's account: the one named, else the first active one that is
@@ -68,33 +67,7 @@ public:
     std::int32_t myStatus() const override;
     void requestMyStatus(std::int32_t status) override;
 
-    // What decides a status: libpurple's primitive, its message and idleness.
-    struct Presence {
-        std::int32_t primitive = kUnset;
-        QString message;
-        bool idle = false;
-        std::int32_t status() const;
-    };
-    // The user's account as read when attaching to it.
-    struct AccountFacts {
-        std::int32_t handle = 0;
-        QString name;
-        QString alias;
-        std::int32_t presenceHandle = 0;
-        bool connected = false;
-        Presence presence;
-    };
-
 private:
-    struct BuddyEvent;
-    struct AccountChoice;
-    struct Members;
-    struct KnownBuddy {
-        std::int32_t account = 0;
-        QString name;
-        std::int32_t presenceHandle = 0;
-        Presence presence;
-    };
     // What was last told of a contact, by sign-in name: it outlasts the
     // client's handles, which are new each time it starts.
     struct Told {
@@ -110,15 +83,6 @@ private:
     // `deliver` runs, or `failed` (by default: told to the sink).
     void inLine(const std::function<void(Reads&)>& ask, std::function<void()> deliver,
                 std::function<void(const Error&)> failed = {});
-    void readStatusOf(Reads& reads, std::int32_t statusHandle, Presence& into);
-    void readPresence(Reads& reads, std::int32_t presence, const std::shared_ptr<SignOn>& signOn,
-                      Presence& into);
-    void readBuddy(Reads& reads, std::int32_t buddy, BuddyEvent& into,
-                   const std::shared_ptr<SignOn>& signOn);
-    void readMembers(Reads& reads, std::int32_t conversation, Members& into);
-    void readAccount(Reads& reads, std::int32_t excluded,
-                     const std::shared_ptr<AccountChoice>& choice);
-    void readChosen(Reads& reads, const std::shared_ptr<AccountChoice>& choice);
     void readBaseline();
 
     void onSignal(const QDBusMessage& message);
@@ -161,12 +125,10 @@ private:
     std::int32_t toldMyStatus_ = -1;
 
     QHash<std::int32_t, KnownBuddy> buddies_;
+    PurpleReader reader_{accountName_, buddies_};
     QHash<QString, Told> told_;
     QHash<std::int32_t, std::vector<std::shared_ptr<Contact>>> conversations_;
     QSet<std::int32_t> followed_;  // conversations open, as signalled
-    // A status handle's type and a type's primitive never change.
-    QHash<std::int32_t, std::int32_t> statusTypes_;
-    QHash<std::int32_t, std::int32_t> typePrimitives_;
     // Sign-ons whose status is still being read, by buddy or account.
     QHash<qint64, std::weak_ptr<SignOn>> signOnsReading_;
 

@@ -63,8 +63,7 @@ std::optional<PurpleStatusRequest> purpleRequestFor(std::int32_t code) {
         case status::kOnThePhone:
             return PurpleStatusRequest{kUnavailable, std::u16string(kOnThePhone)};
         case status::kAway: return PurpleStatusRequest{kAway, {}};
-        case status::kBeRightBack:
-            return PurpleStatusRequest{kAway, std::u16string(kBeRightBack)};
+        case status::kBeRightBack: return PurpleStatusRequest{kAway, std::u16string(kBeRightBack)};
         case status::kOutToLunch: return PurpleStatusRequest{kAway, std::u16string(kOutToLunch)};
         case status::kInvisible: return PurpleStatusRequest{kInvisible, {}};
         default: return std::nullopt;

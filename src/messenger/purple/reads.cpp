@@ -12,8 +12,8 @@ void Reads::ask(const QString& method, const QVariantList& arguments, const char
                 std::function<void(const QVariant&)> use) {
     ++outstanding_;
     bus_.call(method, arguments, QLatin1String(signature),
-              [self = shared_from_this(), use = std::move(use)](
-                  const QVariant& value, const std::optional<Error>& error) {
+              [self = shared_from_this(), use = std::move(use)](const QVariant& value,
+                                                                const std::optional<Error>& error) {
                   if (self->finished_) {
                       return;
                   }
@@ -42,8 +42,8 @@ void Reads::fail(const Error& error) {
 
 std::shared_ptr<Reads> Reads::together(std::function<void()> then) {
     ++outstanding_;
-    return make(bus_, [self = shared_from_this(), then = std::move(then)](
-                          const std::optional<Error>& failure) {
+    return make(bus_, [self = shared_from_this(),
+                       then = std::move(then)](const std::optional<Error>& failure) {
         if (self->finished_) {
             return;
         }
