@@ -144,12 +144,12 @@ private slots:
                                            QStringLiteral("Quavel Logger: Error 6: Overflow")}));
         QMessageBox* window = report.reportWindow();
         QVERIFY(window && window->isVisible() && !window->isModal());
-        QVERIFY(window->text().contains(QStringLiteral("1001 failures")));
+        QVERIFY(window->text().contains(QStringLiteral("1001 problems")));
         QVERIFY(window->text().contains(QStringLiteral("Error 6: Overflow")));
         window->close();
         report.reportError(messenger::Error(7, u"Again"));
         QTRY_VERIFY(window->isVisible());
-        QVERIFY(!window->text().contains(QStringLiteral("failures since")));
+        QVERIFY(!window->text().contains(QStringLiteral("since this message")));
     }
 };
 

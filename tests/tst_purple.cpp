@@ -396,7 +396,7 @@ private slots:
             leaveBus();
         fake_.release();
         QTRY_COMPARE(events_, (QStringList{u"error:80040302"_s, u"my status:1"_s}));
-        QCOMPARE(errorOf([&] { client->requestMyStatus(status::kBusy); }), errc::kNoAccount);
+        QCOMPARE(errorOf([&] { client->requestMyStatus(status::kBusy); }), errc::kClientGone);
         if (leaving == u"bus"_s) {
             QDBusConnection::disconnectFromBus(service_.name());
             QVERIFY(startBus());

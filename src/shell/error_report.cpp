@@ -93,10 +93,10 @@ void ErrorReport::flush() {
         window_->setWindowModality(Qt::NonModal);
         connect(window_.get(), &QMessageBox::finished, this, [this] { windowCount_ = 0; });
     }
-    QString text = QStringLiteral("A request to the messenger client failed.\n\n") + lastError_ +
+    QString text = QStringLiteral("A problem with the messenger client:\n\n") + lastError_ +
                    QStringLiteral("\n\nThe log is kept and Quavel Logger goes on running.");
     if (windowCount_ > 1) {
-        text += QStringLiteral("\n\n%1 failures since this message appeared; the latest is shown.")
+        text += QStringLiteral("\n\n%1 problems since this message appeared; the latest is shown.")
                     .arg(windowCount_);
     }
     window_->setText(text);

@@ -72,7 +72,7 @@ PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& acco
         throw failure->number() == errc::kClientGone ? notFound : *failure;
     }
     if (!choice->chosen) {
-        throw noAccountError();
+        throw noAccountError(true);
     }
     adopt(*choice->chosen, false);
     readBaseline();
@@ -121,15 +121,18 @@ void PurpleClient::retireBus() {
     }
 }
 
-Error PurpleClient::noAccountError() const {
-    return toError(errc::kNoAccount,
-                   accountName_.isEmpty()
-                       ? QStringLiteral("Your messenger client has no enabled account. Enable "
-                                        "one and sign in, then start Quavel Logger again.")
-                       : QStringLiteral("Your messenger client has no enabled account named %1. "
-                                        "Start Quavel Logger without --account to use the "
-                                        "first one.")
-                             .arg(accountName_));
+Error PurpleClient::noAccountError(bool atStart) const {
+    const QString what =
+        accountName_.isEmpty()
+            ? QStringLiteral("Your messenger client has no enabled account.")
+            : QStringLiteral("Your messenger client has no enabled account named %1.")
+                  .arg(accountName_);
+    const QString todo =
+        !atStart ? QStringLiteral(" Quavel Logger logs the first one you enable.")
+        : accountName_.isEmpty()
+            ? QStringLiteral(" Enable one and sign in, then start Quavel Logger again.")
+            : QStringLiteral(" Start Quavel Logger without --account to use the first one.");
+    return toError(errc::kNoAccount, what + todo);
 }
 
 std::u16string PurpleClient::mySigninName() const {
@@ -272,8 +275,8 @@ void PurpleClient::lose(const Error& error) {
 
 void PurpleClient::onClientLeft() {
     lose(toError(errc::kClientGone,
-                 QStringLiteral("Your messenger client has quit. The log is kept; Quavel Logger "
-                                "attaches again when it comes back.")));
+                 QStringLiteral("Your messenger client has quit. Quavel Logger attaches again "
+                                "when it comes back.")));
 }
 
 void PurpleClient::onClientArrived() {
@@ -298,7 +301,7 @@ void PurpleClient::tryAttach() {
                } else {
                    // The client takes its name on the bus a moment before its
                    // accounts are loaded.
-                   attachFailed(noAccountError());
+                   attachFailed(noAccountError(false));
                }
            },
            [this](const Error& error) {
@@ -323,8 +326,7 @@ void PurpleClient::onBusLost() {
     retireBus();
     lose(toError(errc::kClientGone,
                  QStringLiteral("The session bus went away, and your messenger client with it. "
-                                "The log is kept; Quavel Logger attaches again when a client is "
-                                "there.")));
+                                "Quavel Logger attaches again when a client is there.")));
     busRetryDelay_ = timing_.busRetryFirst;
     busRetry_.start(busRetryDelay_);
 }
@@ -365,6 +367,12 @@ void PurpleClient::notFollowedAnyMore(std::int32_t account, const QString& what,
 // ---- Requests -------------------------------------------------------------
 
 void PurpleClient::requestMyStatus(std::int32_t status) {
+    if (!clientThere_) {
+        throw toError(errc::kClientGone,
+                      QStringLiteral("Your messenger client is not running, so your status cannot "
+                                     "be set. Start Pidgin or Finch; Quavel Logger attaches to it "
+                                     "again."));
+    }
     if (account_ == 0 || !bus_) {
         throw toError(errc::kNoAccount,
                       QStringLiteral("No account of your messenger client is being logged, so "

@@ -77,7 +77,7 @@ private:
 
     bool connectBus();
     void retireBus();
-    Error noAccountError() const;
+    Error noAccountError(bool atStart) const;
 
     // Places an event in line: `ask` asks its reads, and in its turn
     // `deliver` runs, or `failed` (by default: told to the sink).
