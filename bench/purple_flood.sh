@@ -2,7 +2,9 @@
 # The libpurple binding under a flood: Finch signed in as alice on a private
 # bus, Prosody on loopback, and PEERS local peers that sign in at once and go
 # busy, extended away and available back to back. With --stop SECONDS, Finch
-# is stopped that long in the middle of the flood. Run by hand.
+# is stopped that long in the middle of the flood. The crowd and Prosody
+# stand in for other machines: they run at a lower priority, so that the
+# figures are the program's and Finch's, not the crowd's. Run by hand.
 #   bench/purple_flood.sh BUILD_DIR [PEERS] [--stop SECONDS]    default 300 peers
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -20,7 +22,8 @@ start_finch
 QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 QUAVEL_BENCH_DONE_FILE="$work/crowd.in" "$build/bench/purple-flood-bench" > "$work/bench.out" 2>"$work/bench.err" &
 bench=$!
 for _ in $(seq 1 100); do grep -q '^shown' "$work/bench.out" && break; sleep 0.1; done
-"$python" "$world_here/crowd.py" "$peers" "$QUAVEL_PORT" "$work/crowd.stop" > "$work/crowd.out" 2>&1 &
+renice -n 10 -p "$(cat "$work/prosody.pid")" >/dev/null
+nice -n 10 "$python" "$world_here/crowd.py" "$peers" "$QUAVEL_PORT" "$work/crowd.stop" > "$work/crowd.out" 2>&1 &
 crowd=$!
 if [ "$stop" != 0 ]; then
     for _ in $(seq 1 300); do grep -q 'first peer' "$work/crowd.out" && break; sleep 0.05; done
