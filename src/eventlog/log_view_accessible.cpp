@@ -50,7 +50,11 @@ QString LogViewAccessible::text(QAccessible::Text t) const {
     if (t == QAccessible::Value) {
         return view()->logText();
     }
-    return QAccessibleWidget::text(t);
+    const QString text = QAccessibleWidget::text(t);
+    if (t == QAccessible::Name && text.isEmpty()) {
+        return QStringLiteral("Log");
+    }
+    return text;
 }
 
 void LogViewAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const {
@@ -107,6 +111,47 @@ void LogViewAccessible::scrollToSubstring(int, int) {}
 QString LogViewAccessible::attributes(int offset, int* startOffset, int* endOffset) const {
     *startOffset = *endOffset = offset;
     return QString();
+}
+
+QString LogViewAccessible::unitText(Finder find, int offset,
+                                    QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                                    int* endOffset) const {
+    const LineStore& lines = view()->lines();
+    const qsizetype length = lines.textLength();
+    // By convention -1 is the end of the text and -2 the caret.
+    const qsizetype where = offset == -1 ? length : offset == -2 ? view()->caretPosition() : offset;
+    if (where < 0 || where > length) {
+        *startOffset = *endOffset = -1;
+        return QString();
+    }
+    TextUnit unit = TextUnit::All;
+    switch (boundaryType) {
+        case QAccessible::CharBoundary: unit = TextUnit::Character; break;
+        case QAccessible::WordBoundary: unit = TextUnit::Word; break;
+        case QAccessible::SentenceBoundary: unit = TextUnit::Sentence; break;
+        case QAccessible::LineBoundary:
+        case QAccessible::ParagraphBoundary: unit = TextUnit::Line; break;
+        case QAccessible::NoBoundary: break;
+    }
+    const TextSpan span = find(lines, where, unit);
+    *startOffset = int(span.start);
+    *endOffset = int(span.end);
+    return lines.text(span.start, span.end);
+}
+
+QString LogViewAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                            int* startOffset, int* endOffset) const {
+    return unitText(unitBefore, offset, boundaryType, startOffset, endOffset);
+}
+
+QString LogViewAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                        int* startOffset, int* endOffset) const {
+    return unitText(unitAt, offset, boundaryType, startOffset, endOffset);
+}
+
+QString LogViewAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                           int* startOffset, int* endOffset) const {
+    return unitText(unitAfter, offset, boundaryType, startOffset, endOffset);
 }
 
 }  // namespace eventlog

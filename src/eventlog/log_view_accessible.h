@@ -2,6 +2,8 @@
 
 #include <QAccessibleWidget>
 
+#include "eventlog/text_units.h"
+
 namespace eventlog {
 
 class LogView;
@@ -32,9 +34,20 @@ public:
     int offsetAtPoint(const QPoint& point) const override;
     void scrollToSubstring(int startIndex, int endIndex) override;
     QString attributes(int offset, int* startOffset, int* endOffset) const override;
+    // Answered from the lines around the offset: Qt's own answers build the
+    // whole text each time, and spin at its end.
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                             int* startOffset, int* endOffset) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int* startOffset,
+                         int* endOffset) const override;
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                            int* startOffset, int* endOffset) const override;
 
 private:
     LogView* view() const;
+    using Finder = TextSpan (*)(const LineStore&, qsizetype, TextUnit);
+    QString unitText(Finder find, int offset, QAccessible::TextBoundaryType boundaryType,
+                     int* startOffset, int* endOffset) const;
 };
 
 }  // namespace eventlog
