@@ -1,5 +1,6 @@
 #include "shell/about_window.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -31,12 +32,29 @@ QString homepageAddress() {
     return QStringLiteral("https://quavel.example.org/");
 }
 
+namespace {
+// Qt takes a plain widget for a filler, even as a window of its own; to a
+// screen reader this one is a window.
+QAccessibleInterface* aboutAsWindow(const QString& className, QObject* object) {
+    if (className == QLatin1String("shell::AboutWindow") && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object),
+                                     QAccessible::Window);  // owned by QAccessible's cache
+    }
+    return nullptr;
+}
+}  // namespace
+
 int AboutWindow::twips(int value) const {
     // 15 twips to a pixel at 96 dpi.
     return qRound(value / 15.0 * logicalDpiY() / 96.0);
 }
 
 AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(aboutAsWindow);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Quavel Logger"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMenu>
@@ -125,8 +126,18 @@ void MainWindow::updateTitle() {
     messenger::Client& attached = client();
     const QString friendlyName = shownFromClient(attached.myFriendlyName());
     const QString status = statusText(narrowStatus(attached.myStatus()));
-    setWindowTitle(literalWindowTitle(friendlyName + QStringLiteral(" (") + status +
-                                      QStringLiteral(") - ") + productName()));
+    const QString title = literalWindowTitle(friendlyName + QStringLiteral(" (") + status +
+                                             QStringLiteral(") - ") + productName());
+    if (title == windowTitle()) {
+        return;
+    }
+    setWindowTitle(title);
+    // Qt tells assistive technology nothing of a new caption; a screen
+    // reader that keeps names would read the old one.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
 }
 
 void MainWindow::logEvent(const QString& signinName, const QString& eventText) {
