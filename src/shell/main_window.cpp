@@ -109,6 +109,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::detach() {
     about_.reset();
+    // A failure report left up would keep the program running after its
+    // main window has gone.
+    services_.errors.closeWindow();
     // Releasing the client ends the subscription: no event arrives after this.
     client_.reset();
 }
