@@ -137,7 +137,7 @@ private slots:
         QTest::newRow("pages up") << u"Ctrl+End, PgUp, Shift+PgUp"_s;
         QTest::newRow("drag") << u"press 0 5, drag 2 20, drag 1 3, up"_s;
         QTest::newRow("double-click") << u"double 0 19, up"_s;
-        QTest::newRow("double-click, drag") << u"double 0 19, drag 0 46, drag 1 2, up"_s;
+        QTest::newRow("double-click, drag") << u"double 0 19, drag 1 2, drag 0 50, up"_s;
         QTest::newRow("double-click, shift-click") << u"double 2 45, up, shift-click 2 60"_s;
         QTest::newRow("triple-click, drag") << u"triple 1 5, drag 3 2, drag 0 2, up"_s;
         QTest::newRow("click, shift-click") << u"click 1 5, shift-click 3 8"_s;
