@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QTextOption>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -87,7 +88,11 @@ LineLayout::LineLayout(QStringView text, const QFont& font, const QPaintDevice* 
 }
 
 int LineLayout::shown(qsizetype column) const {
-    column = std::clamp<qsizetype>(column, 0, shownLength_);
+    if (column > shownLength_) {
+        // Past where the line is cut short: after the mark that says so.
+        return static_cast<int>(layout_.text().size());
+    }
+    column = std::max<qsizetype>(column, 0);
     qsizetype index = column;
     for (const Mark& mark : marks_) {
         if (mark.column < column || (mark.column == column && mark.closes)) {
