@@ -36,7 +36,8 @@ namespace eventlog {
 // whole log lines, so that the scroll bar counts lines and needs none laid
 // out out of sight (a line taller than the view shows from its start); and
 // placing the caret from outside, as the window does for every new line,
-// ends a drag rather than let it go on from the new place.
+// ends a drag rather than let it go on from the new place. A drag always
+// selects: selected text is not dragged out of the log.
 class LogView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -159,6 +160,8 @@ private:
     void caretPlaced();
     // The selection as the X11 primary selection, where there is one.
     void publishSelection() const;
+    // Tells assistive technology where the caret and selection went.
+    void announceCaret();
 
     LineStore store_;
     qsizetype anchor_ = 0;

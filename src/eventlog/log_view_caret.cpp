@@ -1,6 +1,7 @@
 // How the log view's caret and selection answer the keyboard and the mouse.
 #include "eventlog/log_view.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -27,8 +28,20 @@ void LogView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     publishSelection();
+    announceCaret();
     viewport()->update();
     event->accept();
+}
+
+void LogView::announceCaret() {
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    QAccessibleTextCursorEvent moved(this, static_cast<int>(caret_));
+    QAccessible::updateAccessibility(&moved);
+    QAccessibleTextSelectionEvent selected(this, static_cast<int>(selectionStart()),
+                                           static_cast<int>(selectionEnd()));
+    QAccessible::updateAccessibility(&selected);
 }
 
 bool LogView::stepForKey(QKeyEvent* event) {
@@ -321,6 +334,7 @@ void LogView::mousePressEvent(QMouseEvent* event) {
     mousePressed_ = true;
     rowX_.reset();
     pageRowTop_.reset();
+    announceCaret();
     viewport()->update();
 }
 
@@ -348,6 +362,7 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
     rowX_.reset();
     pageRowTop_.reset();
     publishSelection();
+    announceCaret();
     viewport()->update();
 }
 
@@ -372,6 +387,7 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
     }
     rowX_.reset();
     pageRowTop_.reset();
+    announceCaret();
     viewport()->update();
 }
 
