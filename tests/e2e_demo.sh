@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: starts the built program on the demo client in a virtual X
 # display, chooses File > Change Status > Away with the mouse and keyboard as
-# a user does, and reads the caption and the log (copied to the clipboard).
+# a user does, and reads the caption and the log (copied to the clipboard),
+# then selects part of a line from the keyboard and copies it.
 #   e2e_demo.sh PROGRAM
 set -uo pipefail
 program=$1
@@ -31,6 +32,12 @@ inner() {
     grep -Eq '^Quavel Wardel Loaded for Sam\.Rivers@example\.com on ' log.txt
     grep -Eq '^\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\] <sam\.rivers@example\.com> Status Changed To: Away$' log.txt
     [ "$(wc -l < log.txt)" -eq 1 ]  # two lines, the last without a line break
+    # Part of a line selected from the keyboard, copied; the primary selection follows.
+    xdotool key ctrl+Home ctrl+shift+Right ctrl+shift+Right shift+Left ctrl+c
+    sleep 0.3
+    echo "copied: $(xclip -o -selection clipboard), primary: $(xclip -o -selection primary)"
+    [ "$(xclip -o -selection clipboard)" = "Quavel Wardel" ]
+    [ "$(xclip -o -selection primary)" = "Quavel Wardel" ]
 }
 if [[ "${2:-}" == "--inside-display" ]]; then
     inner

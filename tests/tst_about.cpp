@@ -71,6 +71,13 @@ private slots:
                 shown = QStringList{box->windowTitle(), box->text(), QString::number(box->icon()),
                                     QString::number(box->standardButtons())}
                             .join(u'|');
+                // One line: the whole text fits the width it is given.
+                for (const QLabel* label : box->findChildren<QLabel*>()) {
+                    if (label->text() == box->text() &&
+                        label->contentsRect().width() < label->fontMetrics().horizontalAdvance(box->text())) {
+                        shown += QStringLiteral(" (wrapped)");
+                    }
+                }
                 answer.stop();
                 box->button(QMessageBox::Ok)->click();
             }

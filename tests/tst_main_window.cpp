@@ -1,5 +1,7 @@
 #include <QAction>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include "support/test_window.h"
@@ -67,15 +69,23 @@ private slots:
         QCOMPARE(t.logText(), QStringLiteral("[3:04:05 PM] <a@b> Opened Window"));
     }
 
-    // Exit ends the program at once, attached; closing the window detaches.
+    // Exit ends the program at once, attached; closing the window detaches
+    // and ends the program, even with a failure report up, which goes too.
     void exitAndClose() {
-        TestWindow t;
+        TestWindow t(true);
         QVERIFY(t.load());
         t.window().show();
         t.choose("mnuExit");
         QCOMPARE(t.exitRequests(), 1);
         QCOMPARE(t.demo().subscriberCount(), std::size_t(1));
-        QVERIFY(t.window().close());
+        t.faults().crash();
+        t.choose("mnuAway");
+        QTRY_VERIFY(t.errors().reportWindow() && t.errors().reportWindow()->isVisible());
+        QTimer::singleShot(0, &t.window(), [&t] { t.window().close(); });
+        QTimer leftRunning;
+        leftRunning.callOnTimeout([] { QApplication::exit(1); });
+        leftRunning.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(t.demo().subscriberCount(), std::size_t(0));
         QCOMPARE(t.exitRequests(), 1);
     }

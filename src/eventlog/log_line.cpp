@@ -29,4 +29,34 @@ QString LogLineFormat::compose(QTime time, const QString& signinName,
     return line;
 }
 
+std::vector<LinePiece> outsidePieces(QStringView line) {
+    std::vector<LinePiece> pieces;
+    if (!line.startsWith(u'[')) {
+        return pieces;
+    }
+    // The locale's time never holds "] <"; a name holding "> " is split
+    // there, which only changes how its end is laid out.
+    const qsizetype timeEnd = line.indexOf(u"] <", 1);
+    if (timeEnd < 0) {
+        return pieces;
+    }
+    const qsizetype nameStart = timeEnd + 3;
+    const qsizetype nameEnd = line.indexOf(u"> ", nameStart);
+    if (nameEnd < 0) {
+        return pieces;
+    }
+    auto add = [&pieces](qsizetype start, qsizetype end) {
+        if (start < end) {
+            pieces.push_back({start, end});
+        }
+    };
+    add(1, timeEnd);
+    add(nameStart, nameEnd);
+    const qsizetype value = line.indexOf(u": ", nameEnd + 2);
+    if (value >= 0) {
+        add(value + 2, line.size());
+    }
+    return pieces;
+}
+
 }  // namespace eventlog

@@ -2,7 +2,10 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringView>
 #include <QTime>
+
+#include <vector>
 
 namespace eventlog {
 
@@ -26,5 +29,18 @@ private:
     mutable QTime cachedTime_;
     mutable QString cachedTimeText_;
 };
+
+// Where, in a line composed as above, the texts from outside sit: the time
+// of day (the locale's), the sign-in name, and what follows the first ": "
+// of the event text (a name or a status). A line is read left to right, but
+// each of these reads in its own direction within it, so that a
+// right-to-left name or time of day neither turns the line round nor
+// carries the brackets around it away. Empty pieces are left out; a line
+// not of this form has none.
+struct LinePiece {
+    qsizetype start;
+    qsizetype end;
+};
+std::vector<LinePiece> outsidePieces(QStringView line);
 
 }  // namespace eventlog

@@ -20,7 +20,6 @@ namespace eventlog {
 
 namespace {
 
-constexpr int kMargin = 4;
 const QString kLineBreak = QStringLiteral("\r\n");
 
 // What the clipboard gets between lines: the platform's own line break.
@@ -86,6 +85,7 @@ void LogView::changed() {
     // The old caret and selection may point past a trimmed or cleared text.
     anchor_ = std::min(anchor_, logLength());
     caret_ = std::min(caret_, logLength());
+    caretPlaced();
     shownLinesValid_ = false;
     scheduleSync();
     emit textChanged();
@@ -94,12 +94,12 @@ void LogView::changed() {
 void LogView::select(qsizetype from, qsizetype to) {
     anchor_ = std::clamp<qsizetype>(from, 0, logLength());
     caret_ = std::clamp<qsizetype>(to, 0, logLength());
+    caretPlaced();
     viewport()->update();
 }
 
 void LogView::setCaretPosition(qsizetype position) {
-    anchor_ = caret_ = std::clamp<qsizetype>(position, 0, logLength());
-    viewport()->update();
+    select(position, position);
 }
 
 QString LogView::selectedText() const {
@@ -107,9 +107,7 @@ QString LogView::selectedText() const {
 }
 
 void LogView::selectAll() {
-    anchor_ = 0;
-    caret_ = logLength();
-    viewport()->update();
+    select(0, logLength());
 }
 
 void LogView::copy() const {
@@ -119,8 +117,17 @@ void LogView::copy() const {
     }
 }
 
+void LogView::publishSelection() const {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection()) {
+        clipboard->setText(store_.text(selectionStart(), selectionEnd(), clipboardLineBreak()),
+                           QClipboard::Selection);
+    }
+}
+
 void LogView::moveCaretToEnd() {
     anchor_ = caret_ = logLength();
+    caretPlaced();
     if (!followEnd_) {
         followEnd_ = true;
         shownLinesValid_ = false;
@@ -128,45 +135,60 @@ void LogView::moveCaretToEnd() {
     scheduleSync();
 }
 
+void LogView::caretPlaced() {
+    // A drag going on would carry on from the new place: it ends here.
+    mousePressed_ = false;
+    rowX_.reset();
+    pageRowTop_.reset();
+    clickedWord_.reset();
+    clickedLine_.reset();
+}
+
 int LogView::textWidth() const {
     return std::max(1, viewport()->width() - 2 * kMargin);
 }
 
-std::unique_ptr<QTextLayout> LogView::layoutLine(qsizetype index) const {
-    const QStringView text = store_.line(index);
-    QString shown = text.size() > kLongestShownLine
-                        ? text.left(kLongestShownLine).toString() + QChar(0x2026)
-                        : text.toString();
-    auto layout = std::make_unique<QTextLayout>(shown, font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    const QFontMetricsF metrics(font());
-    qreal height = 0;
-    layout->beginLayout();
-    for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
-        line.setLineWidth(textWidth());
-        line.setPosition(QPointF(0, height));
-        height += metrics.lineSpacing();
+std::unique_ptr<LineLayout> LogView::layoutLine(qsizetype index) const {
+    return std::make_unique<LineLayout>(store_.line(index), font(), viewport(), textWidth());
+}
+
+qreal LogView::lineHeight(qsizetype index) const {
+    // Lines in sight are laid out already.
+    if (shownLinesValid_ && !shownLines_.empty() && index >= shownLines_.front().index &&
+        index <= shownLines_.back().index) {
+        return shownLines_[std::size_t(index - shownLines_.front().index)].layout->height();
     }
-    layout->endLayout();
-    return layout;
+    return layoutLine(index)->height();
+}
+
+qreal LogView::topOffset() const {
+    return topLine_ == 0 ? kMargin : 0;
 }
 
 qsizetype LogView::topLineForEnd() const {
-    const int available = viewport()->height() - 2 * kMargin;
-    qsizetype top = store_.lineCount();
-    int used = 0;
+    // As many whole lines as fit above the bottom margin, the last line
+    // always.
+    const qreal available = viewport()->height() - kMargin - 1;
+    const qsizetype count = store_.lineCount();
+    qsizetype top = count;
+    qreal used = kMargin;
     while (top > 0) {
-        const int height = qCeil(layoutLine(top - 1)->boundingRect().height());
-        if (used + height > available && top < store_.lineCount()) {
+        used += lineHeight(top - 1);
+        if (used > available && top < count) {
             break;
         }
-        used += height;
         --top;
     }
     return top;
+}
+
+void LogView::setTopLine(qsizetype line) {
+    const qsizetype endTop = topLineForEnd();
+    topLine_ = std::clamp<qsizetype>(line, 0, endTop);
+    followEnd_ = topLine_ >= endTop;
+    shownLinesValid_ = false;
+    syncScrollBar();
+    viewport()->update();
 }
 
 void LogView::layOutShownLines() {
@@ -178,27 +200,13 @@ void LogView::layOutShownLines() {
     }
     topLine_ = std::clamp<qsizetype>(topLine_, 0, std::max<qsizetype>(0, store_.lineCount() - 1));
     shownLines_.clear();
-    int top = kMargin;
+    qreal top = topOffset();
     const int bottom = viewport()->height();
-    // At the end of the log the last line sits at the bottom edge.
-    if (followEnd_) {
-        int total = 0;
-        for (qsizetype i = topLine_; i < store_.lineCount(); ++i) {
-            shownLines_.push_back({i, 0, layoutLine(i)});
-            total += qCeil(shownLines_.back().layout->boundingRect().height());
-        }
-        top = std::min(kMargin, bottom - kMargin - total);
-        for (ShownLine& line : shownLines_) {
-            line.top = top;
-            top += qCeil(line.layout->boundingRect().height());
-        }
-    } else {
-        for (qsizetype i = topLine_; i < store_.lineCount() && top < bottom; ++i) {
-            auto layout = layoutLine(i);
-            const int height = qCeil(layout->boundingRect().height());
-            shownLines_.push_back({i, top, std::move(layout)});
-            top += height;
-        }
+    for (qsizetype i = topLine_; i < store_.lineCount() && top < bottom; ++i) {
+        auto layout = layoutLine(i);
+        const qreal height = layout->height();
+        shownLines_.push_back({i, top, std::move(layout)});
+        top += height;
     }
     shownLinesValid_ = true;
 }
@@ -252,120 +260,57 @@ void LogView::paintEvent(QPaintEvent*) {
     layOutShownLines();
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
-    const qsizetype selectedFrom = selectionStart();
-    const qsizetype selectedTo = selectionEnd();
     QTextCharFormat selected;
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
 
     for (const ShownLine& line : shownLines_) {
         const qsizetype start = store_.lineStart(line.index);
-        const qsizetype length = line.layout->text().size();
-        QList<QTextLayout::FormatRange> selections;
-        if (selectedFrom < start + length && selectedTo > start) {
-            const qsizetype from = std::max<qsizetype>(selectedFrom - start, 0);
-            const qsizetype to = std::min<qsizetype>(selectedTo - start, length);
-            selections.append({static_cast<int>(from), static_cast<int>(to - from), selected});
-        }
+        const qsizetype length = store_.line(line.index).size();
         const QPointF origin(kMargin, line.top);
-        line.layout->draw(&painter, origin, selections);
-        const qsizetype end = start + store_.line(line.index).size();
-        if (hasFocus() && caret_ >= start && caret_ <= end) {
-            line.layout->drawCursor(&painter, origin,
-                                    static_cast<int>(std::min(caret_ - start, length)));
+        line.layout->draw(&painter, origin,
+                          std::clamp(selectionStart() - start, qsizetype(0), length),
+                          std::clamp(selectionEnd() - start, qsizetype(0), length), selected);
+        if (hasFocus() && caret_ >= start && caret_ <= start + length) {
+            line.layout->drawCaret(&painter, origin, caret_ - start);
         }
     }
 }
 
-qsizetype LogView::positionAt(QPoint point) {
+QRect LogView::cursorRect(qsizetype position) {
     layOutShownLines();
-    if (shownLines_.empty()) {
+    const qsizetype index = store_.lineAt(position);
+    for (const ShownLine& line : shownLines_) {
+        if (line.index == index) {
+            const qsizetype column = position - store_.lineStart(index);
+            const int row = line.layout->rowOf(column);
+            const QPointF topLeft(kMargin + line.layout->xOf(column),
+                                  line.top + line.layout->rowTop(row));
+            return QRectF(topLeft,
+                          QSizeF(1, line.layout->rowBottom(row) - line.layout->rowTop(row)))
+                .toRect();
+        }
+    }
+    return QRect();
+}
+
+qsizetype LogView::positionAt(QPointF point) const {
+    if (store_.isEmpty()) {
         return 0;
     }
-    if (point.y() < shownLines_.front().top) {
-        return store_.lineStart(shownLines_.front().index);
+    const qsizetype count = store_.lineCount();
+    qsizetype index = std::min(topLine_, count - 1);
+    qreal y = point.y() - topOffset();
+    while (index + 1 < count && y >= lineHeight(index)) {
+        y -= lineHeight(index);
+        ++index;
     }
-    for (const ShownLine& line : shownLines_) {
-        const QRectF box = line.layout->boundingRect();
-        if (point.y() < line.top + box.height()) {
-            const qreal y = point.y() - line.top;
-            for (int i = 0; i < line.layout->lineCount(); ++i) {
-                const QTextLine row = line.layout->lineAt(i);
-                if (y < row.y() + row.height() || i == line.layout->lineCount() - 1) {
-                    const int column = row.xToCursor(point.x() - kMargin);
-                    const qsizetype length = store_.line(line.index).size();
-                    return store_.lineStart(line.index) + std::min<qsizetype>(column, length);
-                }
-            }
-        }
+    while (index > 0 && y < 0) {
+        --index;
+        y += lineHeight(index);
     }
-    const ShownLine& last = shownLines_.back();
-    return store_.lineStart(last.index) + store_.line(last.index).size();
-}
-
-void LogView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const qsizetype position = positionAt(event->position().toPoint());
-    caret_ = position;
-    if (!(event->modifiers() & Qt::ShiftModifier)) {
-        anchor_ = position;
-    }
-    selecting_ = true;
-    viewport()->update();
-}
-
-void LogView::mouseMoveEvent(QMouseEvent* event) {
-    if (!selecting_) {
-        return;
-    }
-    const QPoint point = event->position().toPoint();
-    QScrollBar* bar = verticalScrollBar();
-    if (point.y() < 0) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (point.y() > viewport()->height()) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    }
-    caret_ = positionAt(point);
-    viewport()->update();
-}
-
-void LogView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && selecting_) {
-        selecting_ = false;
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        if (hasSelection() && clipboard->supportsSelection()) {
-            clipboard->setText(selectedText(), QClipboard::Selection);
-        }
-    }
-}
-
-void LogView::keyPressEvent(QKeyEvent* event) {
-    QScrollBar* bar = verticalScrollBar();
-    if (event == QKeySequence::Copy) {
-        copy();
-    } else if (event == QKeySequence::SelectAll) {
-        selectAll();
-    } else if (event == QKeySequence::MoveToStartOfDocument) {
-        setCaretPosition(0);
-        bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    } else if (event == QKeySequence::MoveToEndOfDocument) {
-        moveCaretToEnd();
-    } else if (event->key() == Qt::Key_PageUp) {
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    } else if (event->key() == Qt::Key_PageDown) {
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    } else if (event->key() == Qt::Key_Up) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (event->key() == Qt::Key_Down) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    } else {
-        // Read-only: typing changes nothing, and other keys go on to the window.
-        event->ignore();
-        return;
-    }
-    event->accept();
+    const qsizetype column = layoutLine(index)->columnAt(QPointF(point.x() - kMargin, y));
+    return store_.lineStart(index) + column;
 }
 
 void LogView::contextMenuEvent(QContextMenuEvent* event) {
@@ -374,7 +319,11 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setEnabled(hasSelection());
     menu.addSeparator();
-    menu.addAction(QStringLiteral("Select All"), this, &LogView::selectAll)
+    menu.addAction(QStringLiteral("Select All"), this,
+                   [this] {
+                       selectAll();
+                       publishSelection();
+                   })
         ->setShortcut(QKeySequence::SelectAll);
     menu.exec(event->globalPos());
 }

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QPointF>
 #include <QString>
-#include <QTextLayout>
 
 #include <algorithm>
-
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
+#include "eventlog/line_layout.h"
 #include "eventlog/line_store.h"
 
 namespace eventlog {
@@ -22,14 +25,25 @@ namespace eventlog {
 // burst of lines costs one repaint. The box holds at most capacity() lines;
 // past that the oldest line goes for each new one, so memory stays bounded
 // and the newest line is always kept.
+//
+// The caret and the selection answer the keyboard and the mouse as Qt's
+// own read-only plain text box does when it lets the keyboard move its
+// caret: arrows, Home/End, Ctrl+Home/End, PageUp/PageDown and Ctrl+arrows
+// move the caret, with Shift they select; a double-click takes a word, a
+// triple-click a line, and dragging on from either goes by that unit; the
+// X11 primary selection follows the selection. Where it differs, it is to
+// keep the newest line in sight cheaply while lines arrive: it scrolls by
+// whole log lines, so that the scroll bar counts lines and needs none laid
+// out out of sight (a line taller than the view shows from its start); and
+// placing the caret from outside, as the window does for every new line,
+// ends a drag rather than let it go on from the new place. A drag always
+// selects: selected text is not dragged out of the log.
 class LogView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
     static constexpr int kDefaultCapacity = 2'000'000;
-    // Longer lines are kept whole but shown cut short, so that one huge line
-    // cannot stall drawing.
-    static constexpr qsizetype kLongestShownLine = 4096;
+    static constexpr qsizetype kLongestShownLine = LineLayout::kLongestShownLine;
 
     explicit LogView(QWidget* parent = nullptr);
     ~LogView() override;
@@ -49,6 +63,7 @@ public:
     bool isReadOnly() const { return true; }
     // The caret and selection, in UTF-16 code units of logText().
     qsizetype caretPosition() const { return caret_; }
+    qsizetype anchorPosition() const { return anchor_; }
     qsizetype logLength() const { return store_.textLength(); }
     // Puts the caret there with nothing selected, as a click does.
     void setCaretPosition(qsizetype position);
@@ -66,6 +81,9 @@ public:
 
     // The first line in sight (for tests and benchmarks).
     qsizetype topLine() const { return topLine_; }
+    // Where the caret at position is drawn, in the viewport's coordinates;
+    // empty while that line is out of sight.
+    QRect cursorRect(qsizetype position);
 
 signals:
     // Emitted after every change of the log text.
@@ -76,36 +94,90 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
+    // Room between the box's edges and its text, as in Qt's text boxes.
+    static constexpr int kMargin = 4;
+
     struct ShownLine {
         qsizetype index;
-        int top;
-        std::unique_ptr<QTextLayout> layout;
+        qreal top;
+        std::unique_ptr<LineLayout> layout;
     };
+    // How the caret moves for a key.
+    enum class Step {
+        Left,
+        Right,
+        WordLeft,
+        WordRight,
+        StartOfRow,
+        EndOfRow,
+        StartOfLine,
+        EndOfLine,
+        Start,
+        End,
+        Up,
+        Down
+    };
+    using Range = std::pair<qsizetype, qsizetype>;
 
-    std::unique_ptr<QTextLayout> layoutLine(qsizetype index) const;
+    std::unique_ptr<LineLayout> layoutLine(qsizetype index) const;
+    qreal lineHeight(qsizetype index) const;
     int textWidth() const;
-    // The top line that puts the end of the log at the bottom of the view.
+    // The first line's top sits a margin below the view's; scrolled, the top
+    // line's sits at the view's top.
+    qreal topOffset() const;
+    // The top line that shows the end of the log.
     qsizetype topLineForEnd() const;
+    void setTopLine(qsizetype line);
     void layOutShownLines();
     void scheduleSync();
     void syncScrollBar();
     void changed();
-    qsizetype positionAt(QPoint point);
+    // A point in the viewport to a log position, counting lines above and
+    // below the view too (for a drag past its edge).
+    qsizetype positionAt(QPointF point) const;
+    // The top of the caret's row in the viewport.
+    qreal caretRowTop() const;
+
+    bool stepForKey(QKeyEvent* event);
+    void step(Step how, bool select);
+    bool stepRow(bool down, bool select);
+    void stepPage(bool down, bool select);
+    void ensureCaretVisible();
+    void extendByWords(qsizetype position, qreal x);
+    void extendByLines(qsizetype position);
+    // The caret was placed anew, not by a step or a drag: forgets its x for
+    // Up and Down, what a double- or triple-click took, and any drag.
+    void caretPlaced();
+    // The selection as the X11 primary selection, where there is one.
+    void publishSelection() const;
+    // Tells assistive technology where the caret and selection went.
+    void announceCaret();
 
     LineStore store_;
     qsizetype anchor_ = 0;
     qsizetype caret_ = 0;
+    // The x that Up and Down keep to, once taken from the caret.
+    std::optional<int> rowX_;
+    // Where the caret's row stood in the view when paging began; pages on
+    // keep it there.
+    std::optional<qreal> pageRowTop_;
+    std::optional<Range> clickedWord_;
+    std::optional<Range> clickedLine_;
+    QBasicTimer tripleClick_;
+    QPointF doubleClickPoint_;
+    bool mousePressed_ = false;
     qsizetype topLine_ = 0;
     bool followEnd_ = true;
-    bool selecting_ = false;
     bool syncPending_ = false;
     bool syncing_ = false;
     bool shownLinesValid_ = false;

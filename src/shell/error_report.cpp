@@ -77,13 +77,18 @@ void ErrorReport::writePending() {
     pendingRepeats_ = 0;
 }
 
+void ErrorReport::closeWindow() {
+    windowClosed_ = true;
+    window_.reset();
+}
+
 void ErrorReport::flush() {
     flushScheduled_ = false;
     if (pendingLine_.isEmpty()) {
         return;
     }
     writePending();
-    if (!interactive_) {
+    if (!interactive_ || windowClosed_) {
         return;
     }
     if (!window_) {

@@ -42,6 +42,10 @@ public:
     QString lastError() const { return lastError_; }
     // The non-modal report window, if one has been shown.
     QMessageBox* reportWindow() const { return window_.get(); }
+    // The main window has closed: the report window goes with it, so that no
+    // window is left to keep the program running, and none opens again; later
+    // failures are written out only.
+    void closeWindow();
 
 private:
     void flush();
@@ -57,6 +61,7 @@ private:
     QString pendingLine_;
     int pendingRepeats_ = 0;
     bool flushScheduled_ = false;
+    bool windowClosed_ = false;
 };
 
 }  // namespace shell

@@ -2,6 +2,8 @@
 
 #include <QAccessible>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +18,8 @@
 #include "shell/status_commands.h"
 #include "shell/status_names.h"
 
+#include <algorithm>
+
 namespace shell {
 
 namespace {
@@ -23,6 +27,42 @@ namespace {
 // The window's client area, as designed: 537 x 73 pixels at 96 dpi.
 constexpr int kLogWidth = 537;
 constexpr int kLogHeight = 73;
+
+// A message box that keeps its text on one line. Qt's own wraps any text
+// wider than half the screen (at most 500 pixels), which puts the end of
+// the help message on a line of its own; this one widens instead.
+class OneLineMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    // Qt sizes the box when it is shown and whenever its layout changes.
+    bool event(QEvent* event) override {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest) {
+            keepOnOneLine();
+        }
+        return handled;
+    }
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        keepOnOneLine();
+    }
+
+private:
+    void keepOnOneLine() {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (!label || !label->wordWrap()) {
+            return;
+        }
+        label->setWordWrap(false);
+        layout()->activate();
+        const QSize needed = layout()->totalMinimumSize();
+        setFixedSize(std::max(width(), needed.width()), needed.height());
+        // Unwrapping asked for a new layout, which would wrap it again.
+        QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+};
 
 // Client text as the caption and start-up line show it: display-safe.
 QString shownFromClient(const std::u16string& text) {
@@ -110,6 +150,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::detach() {
     about_.reset();
+    // A failure report left up would keep the program running after its
+    // main window has gone.
+    services_.errors.closeWindow();
     // Releasing the client ends the subscription: no event arrives after this.
     client_.reset();
 }
@@ -176,10 +219,10 @@ void MainWindow::showAbout() {
 
 void MainWindow::showHelp() {
     // Keep as is: two spaces after the question mark.
-    QMessageBox help(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
-                     QStringLiteral("Need help with Quavel Logger?  Add ") + supportAddress() +
-                         QStringLiteral(" to your list!"),
-                     QMessageBox::Ok, this);
+    OneLineMessageBox help(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
+                           QStringLiteral("Need help with Quavel Logger?  Add ") +
+                               supportAddress() + QStringLiteral(" to your list!"),
+                           QMessageBox::Ok, this);
     help.setObjectName(QStringLiteral("helpMessage"));
     help.exec();
 }

@@ -8,10 +8,10 @@
 
 namespace testing {
 
-TestWindow::TestWindow()
+TestWindow::TestWindow(bool showReports)
     : demo_(std::make_shared<messenger::demo::DemoService>(
           [](std::function<void()> task) { QTimer::singleShot(0, std::move(task)); })),
-      errors_(false, [lines = errorLines_](const QString& line) { lines->append(line); }) {
+      errors_(showReports, [lines = errorLines_](const QString& line) { lines->append(line); }) {
     auto connectDemo = [demo = demo_](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); };
     window_ = std::make_unique<shell::MainWindow>(shell::MainWindow::Services{
         withFaults(connectDemo, faults_), clock_, QLocale(QLocale::English, QLocale::UnitedStates), errors_,

@@ -23,11 +23,12 @@ public:
 };
 
 // A main window on a demo client behind a fault plan, with a pinned clock
-// and locale, and its error reports collected rather than shown. Posted
-// client answers run on the Qt event loop, as in the program.
+// and locale, and its error reports collected (and shown in a report window
+// only if asked). Posted client answers run on the Qt event loop, as in the
+// program.
 class TestWindow {
 public:
-    TestWindow();
+    explicit TestWindow(bool showReports = false);
     ~TestWindow();
 
     // Starts the window; false (and the failure reported) if that threw.
