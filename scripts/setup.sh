@@ -11,9 +11,10 @@ if [[ "${1:-}" == "--tests" ]]; then
     # The end-to-end test drives the real program in a virtual X display;
     # the desktop entry and the Windows version record are checked too;
     # the fuzz target needs clang and its libFuzzer runtime; the Windows
-    # client binding is cross-built and run under Wine.
+    # client binding is cross-built and run under Wine; the screen-reader
+    # test reads the program through the accessibility bus.
     packages+=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-        clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64)
+        clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64 at-spi2-core python3-pyatspi)
     # The real-client test: a libpurple client, an XMPP server and a scripted
     # peer. Without them that test is skipped and says why.
     optional=(finch prosody python3-slixmpp tmux)

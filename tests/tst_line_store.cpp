@@ -30,10 +30,12 @@ private slots:
         for (int i = 0; i < 40; ++i) {
             const int length = longLine && i % 10 == 5 ? longLine : int(random.bounded(4));
             model << QString(length, QChar(u'a' + i % 26));
-            store.append(model.last());
+            QString dropped, modelDropped;
+            store.append(model.last(), &dropped);
             while (model.size() > 1 && (model.size() > maxLines || model.join(QString()).size() > maxUnits)) {
-                model.removeFirst();
+                modelDropped += model.takeFirst() + QStringLiteral("\r\n");
             }
+            QCOMPARE(dropped, modelDropped);
             const QString text = model.join(QStringLiteral("\r\n"));
             QCOMPARE(store.lineCount(), model.size());
             QCOMPARE(store.textLength(), text.size());

@@ -13,7 +13,7 @@ void LineStore::setLimits(qsizetype maxLines, qsizetype maxUnits) {
     enforceLimits();
 }
 
-void LineStore::append(QStringView line) {
+void LineStore::append(QStringView line, QString* dropped) {
     const bool fits = !chunks_.empty() &&
                       chunks_.back().text.size() + line.size() <= chunks_.back().text.capacity();
     if (!fits) {
@@ -28,16 +28,20 @@ void LineStore::append(QStringView line) {
     chunk.ends.push_back(static_cast<std::uint32_t>(chunk.text.size()));
     ++lineCount_;
     unitCount_ += line.size();
-    enforceLimits();
+    enforceLimits(dropped);
 }
 
-void LineStore::enforceLimits() {
+void LineStore::enforceLimits(QString* dropped) {
     while (lineCount_ > 1 && (lineCount_ > maxLines_ || unitCount_ > maxUnits_)) {
-        dropOldestLine();
+        dropOldestLine(dropped);
     }
 }
 
-void LineStore::dropOldestLine() {
+void LineStore::dropOldestLine(QString* dropped) {
+    if (dropped) {
+        *dropped += line(0);
+        *dropped += QStringLiteral("\r\n");
+    }
     const Chunk& oldest = chunks_.front();
     const auto k = static_cast<std::size_t>(droppedLines_ - oldest.firstLine);
     const qsizetype begin = k == 0 ? 0 : oldest.ends[k - 1];

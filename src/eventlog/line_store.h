@@ -23,7 +23,9 @@ public:
 
     explicit LineStore(qsizetype maxLines = 2'000'000, qsizetype maxUnits = kDefaultMaxUnits);
 
-    void append(QStringView line);
+    // dropped, if given, gets the text of the lines dropped to make room,
+    // each with the CR LF after it.
+    void append(QStringView line, QString* dropped = nullptr);
     void clear();
 
     qsizetype lineCount() const { return lineCount_; }
@@ -56,8 +58,8 @@ private:
     static constexpr qsizetype kChunkUnits = 64 * 1024;
 
     const Chunk& chunkOf(qsizetype absoluteLine) const;
-    void enforceLimits();
-    void dropOldestLine();
+    void enforceLimits(QString* dropped = nullptr);
+    void dropOldestLine(QString* dropped);
 
     std::deque<Chunk> chunks_;
     qsizetype lineCount_ = 0;

@@ -57,26 +57,41 @@ QString LogView::logText() const {
 }
 
 void LogView::setLogText(const QString& text) {
+    // A reader follows the text by what is removed and inserted, not by a
+    // value, which a text object does not have.
+    if (QAccessible::isActive() && !store_.isEmpty()) {
+        QAccessibleTextRemoveEvent removed(this, 0, logText());
+        QAccessible::updateAccessibility(&removed);
+    }
     store_.clear();
     if (!text.isEmpty()) {
         for (QStringView line : QStringView(text).split(kLineBreak)) {
             store_.append(line);
         }
-    }
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, text);
-        QAccessible::updateAccessibility(&event);
+        if (QAccessible::isActive()) {
+            QAccessibleTextInsertEvent inserted(this, 0, logText());
+            QAccessible::updateAccessibility(&inserted);
+        }
     }
     changed();
 }
 
 void LogView::appendLine(const QString& line) {
     const qsizetype end = logLength();
-    store_.append(line);
-    if (QAccessible::isActive()) {
-        const QString inserted = end == 0 ? line : kLineBreak + line;
-        QAccessibleTextInsertEvent event(this, int(end), inserted);
-        QAccessible::updateAccessibility(&event);
+    if (!QAccessible::isActive()) {
+        store_.append(line);
+        changed();
+        return;
+    }
+    // At capacity the oldest lines make room: a reader hears the line
+    // added at the end, then those removed from the start.
+    QString dropped;
+    store_.append(line, &dropped);
+    QAccessibleTextInsertEvent inserted(this, int(end), end == 0 ? line : kLineBreak + line);
+    QAccessible::updateAccessibility(&inserted);
+    if (!dropped.isEmpty()) {
+        QAccessibleTextRemoveEvent removed(this, 0, dropped);
+        QAccessible::updateAccessibility(&removed);
     }
     changed();
 }
@@ -126,8 +141,13 @@ void LogView::publishSelection() const {
 }
 
 void LogView::moveCaretToEnd() {
+    const bool hadSelection = hasSelection();
+    const qsizetype before = caret_;
     anchor_ = caret_ = logLength();
     caretPlaced();
+    if (QAccessible::isActive() && (hadSelection || before != caret_)) {
+        announceCaret();
+    }
     if (!followEnd_) {
         followEnd_ = true;
         shownLinesValid_ = false;

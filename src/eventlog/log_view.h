@@ -84,6 +84,9 @@ public:
     // Where the caret at position is drawn, in the viewport's coordinates;
     // empty while that line is out of sight.
     QRect cursorRect(qsizetype position);
+    // A point in the viewport to a log position, counting lines above and
+    // below the view too (for a drag past its edge).
+    qsizetype positionAt(QPointF point) const;
 
 signals:
     // Emitted after every change of the log text.
@@ -142,9 +145,6 @@ private:
     void scheduleSync();
     void syncScrollBar();
     void changed();
-    // A point in the viewport to a log position, counting lines above and
-    // below the view too (for a drag past its edge).
-    qsizetype positionAt(QPointF point) const;
     // The top of the caret's row in the viewport.
     qreal caretRowTop() const;
 

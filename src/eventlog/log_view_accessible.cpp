@@ -97,13 +97,42 @@ int LogViewAccessible::characterCount() const {
     return int(view()->logLength());
 }
 
-QRect LogViewAccessible::characterRect(int) const {
-    // Only the lines in sight are laid out; a reader gets the view's box.
-    return view()->viewport()->rect().translated(view()->viewport()->mapToGlobal(QPoint()));
+// Where the character at offset is drawn, in the viewport; empty while its
+// line is out of sight (only the lines in sight are laid out).
+QRect LogViewAccessible::drawnAt(qsizetype offset) const {
+    LogView* log = view();
+    if (offset < 0 || offset >= log->logLength()) {
+        return QRect();
+    }
+    const QRect caret = log->cursorRect(offset);
+    if (caret.isEmpty()) {
+        return QRect();
+    }
+    const QRect next = log->cursorRect(offset + 1);
+    const int width = next.top() == caret.top() && next.x() > caret.x()
+                          ? next.x() - caret.x()
+                          : log->fontMetrics().averageCharWidth();
+    return QRect(caret.topLeft(), QSize(width, caret.height()));
 }
 
-int LogViewAccessible::offsetAtPoint(const QPoint&) const {
-    return -1;
+QRect LogViewAccessible::characterRect(int offset) const {
+    const QRect drawn = drawnAt(offset);
+    return drawn.isEmpty() ? drawn : drawn.translated(view()->viewport()->mapToGlobal(QPoint()));
+}
+
+int LogViewAccessible::offsetAtPoint(const QPoint& point) const {
+    const QWidget* viewport = view()->viewport();
+    const QPoint local = viewport->mapFromGlobal(point);
+    if (!viewport->rect().contains(local)) {
+        return -1;
+    }
+    // The caret goes to the nearer edge of a character; the character asked
+    // for is the one under the point.
+    const qsizetype nearest = view()->positionAt(local);
+    return int(nearest > 0 && !drawnAt(nearest).contains(local) &&
+                       drawnAt(nearest - 1).contains(local)
+                   ? nearest - 1
+                   : nearest);
 }
 
 void LogViewAccessible::scrollToSubstring(int, int) {}

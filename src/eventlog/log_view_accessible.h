@@ -45,6 +45,7 @@ public:
 
 private:
     LogView* view() const;
+    QRect drawnAt(qsizetype offset) const;
     using Finder = TextSpan (*)(const LineStore&, qsizetype, TextUnit);
     QString unitText(Finder find, int offset, QAccessible::TextBoundaryType boundaryType,
                      int* startOffset, int* endOffset) const;

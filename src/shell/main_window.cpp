@@ -218,13 +218,18 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::showHelp() {
+    // Modal to the user, but not run inside the caller: a screen reader that
+    // chose Help through its accessibility bus gets its answer at once.
     // Keep as is: two spaces after the question mark.
-    OneLineMessageBox help(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
-                           QStringLiteral("Need help with Quavel Logger?  Add ") +
-                               supportAddress() + QStringLiteral(" to your list!"),
-                           QMessageBox::Ok, this);
-    help.setObjectName(QStringLiteral("helpMessage"));
-    help.exec();
+    auto* help = new OneLineMessageBox(QMessageBox::Information,
+                                       QStringLiteral("Quavel Logger Help"),
+                                       QStringLiteral("Need help with Quavel Logger?  Add ") +
+                                           supportAddress() + QStringLiteral(" to your list!"),
+                                       QMessageBox::Ok, this);
+    help->setObjectName(QStringLiteral("helpMessage"));
+    help->setAttribute(Qt::WA_DeleteOnClose);
+    help->setWindowModality(Qt::ApplicationModal);
+    help->show();
 }
 
 void MainWindow::exitProgram() {

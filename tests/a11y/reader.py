@@ -64,7 +64,39 @@ def check_boundaries(text):
                     fail(f"{what} gave {start}..{end}, which does not hold the offset")
                 if ask == "getTextAtOffset" and name == "line" and not got:
                     fail(f"{what} gave no line")
+    # Where a character in sight is drawn, and back: the last line is.
+    for offset in range(text.getTextAtOffset(count, pyatspi.TEXT_BOUNDARY_LINE_START)[1], count):
+        x, y, width, height = text.getCharacterExtents(offset, pyatspi.DESKTOP_COORDS)
+        back = text.getOffsetAtPoint(x + width // 2, y + height // 2, pyatspi.DESKTOP_COORDS)
+        if width <= 0 or height <= 0 or back != offset:
+            fail(f"character {offset} is drawn at {x},{y} {width}x{height}, which gives back {back}")
     print(f"boundaries: {len(BOUNDARIES) * 9} queries over {count} characters", flush=True)
+
+
+def press(item):
+    started = time.monotonic()
+    item.queryAction().doAction(0)
+    if time.monotonic() - started > 1:
+        fail(f"choosing {item.name} kept the caller waiting {time.monotonic() - started:.1f} s")
+
+
+def check_help(program):
+    box = find(program, lambda n: n.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG))
+    if box is None:
+        fail("Help showed no message")
+        return
+    ok = find(box, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK")
+    if ok is None:
+        fail("the help message has no OK")
+        return
+    ok.queryAction().doAction(0)
+
+
+def check_about():
+    program = find_program()
+    about = find(program, lambda n: n.name == "About Quavel Logger")
+    if about is None or about.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW):
+        fail(f"the About window is not a window: {about and about.getRoleName()}")
 
 
 def main():
@@ -84,8 +116,9 @@ def main():
                  "object:text-selection-changed", "object:property-change:accessible-name"):
         pyatspi.Registry.registerEventListener(listen, kind)
 
-    def menu_item(name):
-        return find(frame, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == name)
+    def menu_item(name):  # a command, not a menu of the menu bar
+        return find(frame, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == name
+                    and n.parent.getRole() == pyatspi.ROLE_POPUP_MENU)
 
     steps = []
 
@@ -94,8 +127,12 @@ def main():
 
     step(3000, lambda: check_boundaries(text))
     step(100, lambda: heard.append(("cleared at", None, text.characterCount, None)))
-    step(0, lambda: menu_item("Clear Log").queryAction().doAction(0))
-    step(1500, lambda: menu_item("Busy").queryAction().doAction(0))
+    step(0, lambda: press(menu_item("Clear Log")))
+    step(1500, lambda: press(menu_item("Busy")))
+    step(500, lambda: press(menu_item("Help")))
+    step(500, lambda: check_help(program))
+    step(0, lambda: press(menu_item("About")))
+    step(1000, lambda: check_about())
     step(1500, pyatspi.Registry.stop)
 
     def run(index=0):

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The program on the demo client read as a screen reader reads it: through
+# AT-SPI, on a private session bus, in a virtual display (see reader.py).
+#   screen_reader.sh PROGRAM
+set -uo pipefail
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in xvfb-run dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+    command -v "$tool" >/dev/null || [ -x "$tool" ] || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+/usr/bin/python3 -c "import pyatspi" 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
+
+if [[ "${2:-}" != "--inside" ]]; then
+    exec timeout 120 xvfb-run -a -s "-screen 0 800x500x24" dbus-run-session -- "$0" "$program" --inside
+fi
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+"$program" --demo 2>/dev/null &
+pid=$!
+trap 'kill $pid 2>/dev/null' EXIT
+timeout 90 /usr/bin/python3 "$here/reader.py"
