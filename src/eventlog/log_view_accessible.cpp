@@ -138,7 +138,16 @@ int LogViewAccessible::offsetAtPoint(const QPoint& point) const {
 void LogViewAccessible::scrollToSubstring(int, int) {}
 
 QString LogViewAccessible::attributes(int offset, int* startOffset, int* endOffset) const {
-    *startOffset = *endOffset = offset;
+    // The log has one look throughout: a single run of no attributes. A
+    // reader builds what it speaks from these runs, so an empty one would
+    // cost it the character at the offset.
+    const int length = characterCount();
+    if (offset < 0 || offset > length) {
+        *startOffset = *endOffset = -1;
+        return QString();
+    }
+    *startOffset = 0;
+    *endOffset = length;
     return QString();
 }
 

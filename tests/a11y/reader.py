@@ -64,6 +64,11 @@ def check_boundaries(text):
                     fail(f"{what} gave {start}..{end}, which does not hold the offset")
                 if ask == "getTextAtOffset" and name == "line" and not got:
                     fail(f"{what} gave no line")
+    # One run of attributes holds each character: readers build lines from them.
+    for offset in (0, count // 2, count - 1):
+        _, start, end = text.getAttributeRun(offset, False)
+        if not start <= offset < end:
+            fail(f"the attribute run at {offset} is {start}..{end}, which does not hold it")
     # Where a character in sight is drawn, and back: the last line is.
     for offset in range(text.getTextAtOffset(count, pyatspi.TEXT_BOUNDARY_LINE_START)[1], count):
         x, y, width, height = text.getCharacterExtents(offset, pyatspi.DESKTOP_COORDS)
