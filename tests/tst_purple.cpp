@@ -368,8 +368,8 @@ private slots:
 
     // The client leaving the bus, even in the middle of a call, is told
     // once; while it is away there is no client to attach to. Back, it is
-    // attached again once its account is there; if that never is, that is
-    // told once. The bus itself going away is the client gone too, and a
+    // attached again once its account is there, and what it signals
+    // meanwhile is not lost; if no account is ever there, that is told once. The bus itself going away is the client gone too, and a
     // bus at the same address is reached again.
     void clientLeavesAndComesBack_data() {
         QTest::addColumn<QString>("leaving");
@@ -402,9 +402,17 @@ private slots:
             QVERIFY(startBus());
             QCOMPARE(errorOf([&] { attach(); }), errc::kClassNotRegistered);
         }
-        set({{u"AccountsGetAllActive"_s, ints(accounts)}});
+        // Back signed off, and signing on while it is being attached to.
+        set({{u"AccountsGetAllActive"_s, ints(accounts)}, {u"AccountIsConnected"_s, 0}});
         forgetCalls();
+        {
+            QMutexLocker lock(&fake_.mutex);
+            fake_.holding = true;
+        }
         QVERIFY(comeBack());
+        QTest::qWait(100);
+        signal(u"AccountSignedOn"_s, {10});
+        fake_.release();
         QTRY_COMPARE(events_.size(), 3);
         QTest::qWait((kTries + 2) * 20);
         QCOMPARE(events_.last(), accounts.isEmpty() ? u"error:80040307"_s : u"my status:2"_s);

@@ -44,18 +44,24 @@ PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& acco
     timeout.setSingleShot(true);
     QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
     bool done = false;
+    bool found = false;
     std::optional<Error> failure;
-    auto choice = std::make_shared<AccountChoice>();
-    inLine([&](Reads& reads) { reader_.readAccount(reads, 0, choice); },
-           [&] {
-               done = true;
-               loop.quit();
-           },
-           [&](const Error& error) {
-               failure = error;
-               done = true;
-               loop.quit();
-           });
+    attachInLine(
+        0,
+        [&](const std::optional<AccountFacts>& chosen) {
+            if (chosen) {
+                adopt(*chosen, false);
+                readBaseline();
+            }
+            found = chosen.has_value();
+            done = true;
+            loop.quit();
+        },
+        [&](const Error& error) {
+            failure = error;
+            done = true;
+            loop.quit();
+        });
     if (!done) {
         timeout.start(timing_.startupTimeout);
         loop.exec();
@@ -71,11 +77,9 @@ PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& acco
     if (failure) {
         throw failure->number() == errc::kClientGone ? notFound : *failure;
     }
-    if (!choice->chosen) {
+    if (!found) {
         throw noAccountError(true);
     }
-    adopt(*choice->chosen, false);
-    readBaseline();
 }
 
 PurpleClient::~PurpleClient() {
@@ -149,8 +153,37 @@ std::int32_t PurpleClient::myStatus() const {
 
 // ---- Reading --------------------------------------------------------------
 
+void PurpleClient::attachInLine(std::int32_t excluded,
+                                std::function<void(const std::optional<AccountFacts>&)> then,
+                                std::function<void(const Error&)> failed) {
+    auto choice = std::make_shared<AccountChoice>();
+    inLine([this, excluded, choice](Reads& reads) { reader_.readAccount(reads, excluded, choice); },
+           [this, choice, then = std::move(then)] {
+               then(choice->chosen);
+               skipBaseline();
+           },
+           [this, failed = std::move(failed)](const Error& error) {
+               if (failed) {
+                   failed(error);
+               } else if (error.number() != errc::kClientGone) {
+                   sink_.clientFailed(error);
+               }
+               skipBaseline();
+           });
+    // What the account's buddies show comes next in line, before any signal
+    // that comes meanwhile: those are changes from it.
+    baselinePlace_ = order_.reserve();
+}
+
+void PurpleClient::skipBaseline() {
+    if (const auto place = std::exchange(baselinePlace_, std::nullopt)) {
+        order_.fill(*place, [] {});
+    }
+}
+
 void PurpleClient::inLine(const std::function<void(Reads&)>& ask, std::function<void()> deliver,
-                          std::function<void(const Error&)> failed) {
+                          std::function<void(const Error&)> failed,
+                          std::optional<EventOrder::Place> reserved) {
     if (!bus_) {
         return;
     }
@@ -162,7 +195,7 @@ void PurpleClient::inLine(const std::function<void(Reads&)>& ask, std::function<
             }
         };
     }
-    const EventOrder::Place place = order_.reserve();
+    const EventOrder::Place place = reserved ? *reserved : order_.reserve();
     auto reads =
         Reads::make(*bus_, [this, place, deliver = std::move(deliver),
                             failed = std::move(failed)](const std::optional<Error>& failure) {
@@ -222,7 +255,8 @@ void PurpleClient::readBaseline() {
                     conversations_.insert(handle, members.contacts());
                 }
             }
-        });
+        },
+        {}, std::exchange(baselinePlace_, std::nullopt));
 }
 
 // ---- The user's account ---------------------------------------------------
@@ -290,28 +324,28 @@ void PurpleClient::tryAttach() {
         return;
     }
     attaching_ = true;
-    auto choice = std::make_shared<AccountChoice>();
-    inLine([this, choice](Reads& reads) { reader_.readAccount(reads, 0, choice); },
-           [this, choice] {
-               attaching_ = false;
-               if (choice->chosen) {
-                   reattach_.stop();
-                   adopt(*choice->chosen, true);
-                   readBaseline();
-               } else {
-                   // The client takes its name on the bus a moment before its
-                   // accounts are loaded.
-                   attachFailed(noAccountError(false));
-               }
-           },
-           [this](const Error& error) {
-               attaching_ = false;
-               if (error.number() == errc::kClientGone) {
-                   reattach_.stop();  // not there (yet): it is waited for
-               } else {
-                   attachFailed(error);
-               }
-           });
+    attachInLine(
+        0,
+        [this](const std::optional<AccountFacts>& chosen) {
+            attaching_ = false;
+            if (chosen) {
+                reattach_.stop();
+                adopt(*chosen, true);
+                readBaseline();
+            } else {
+                // The client takes its name on the bus a moment before its
+                // accounts are loaded.
+                attachFailed(noAccountError(false));
+            }
+        },
+        [this](const Error& error) {
+            attaching_ = false;
+            if (error.number() == errc::kClientGone) {
+                reattach_.stop();  // not there (yet): it is waited for
+            } else {
+                attachFailed(error);
+            }
+        });
 }
 
 void PurpleClient::attachFailed(const Error& error) {
@@ -342,21 +376,21 @@ void PurpleClient::tryBus() {
 }
 
 void PurpleClient::notFollowedAnyMore(std::int32_t account, const QString& what,
-                                      const std::shared_ptr<AccountChoice>& choice) {
+                                      const std::optional<AccountFacts>& chosen) {
     if (account != account_) {
         return;
     }
-    const QString next =
-        choice->chosen ? QStringLiteral("Quavel Logger now logs %1.").arg(choice->chosen->name)
-                       : QStringLiteral(
-                             "No other account is enabled; Quavel Logger logs the next one "
-                             "you enable.");
+    const QString next = chosen
+                             ? QStringLiteral("Quavel Logger now logs %1.").arg(chosen->name)
+                             : QStringLiteral(
+                                   "No other account is enabled; Quavel Logger logs the next one "
+                                   "you enable.");
     sink_.clientFailed(toError(errc::kNoAccount,
                                QStringLiteral("Your account %1 was %2 in your messenger client. ")
                                        .arg(mySigninName_, what) +
                                    next));
-    if (choice->chosen) {
-        adopt(*choice->chosen, true);
+    if (chosen) {
+        adopt(*chosen, true);
         readBaseline();
     } else {
         account_ = 0;

@@ -82,7 +82,14 @@ private:
     // Places an event in line: `ask` asks its reads, and in its turn
     // `deliver` runs, or `failed` (by default: told to the sink).
     void inLine(const std::function<void(Reads&)>& ask, std::function<void()> deliver,
-                std::function<void(const Error&)> failed = {});
+                std::function<void(const Error&)> failed = {},
+                std::optional<EventOrder::Place> reserved = std::nullopt);
+    // Places the choice of an account in line, and the place of what its
+    // buddies show right behind it; `then` gets the account chosen, if any.
+    void attachInLine(std::int32_t excluded,
+                      std::function<void(const std::optional<AccountFacts>&)> then,
+                      std::function<void(const Error&)> failed = {});
+    void skipBaseline();
     void readBaseline();
 
     void onSignal(const QDBusMessage& message);
@@ -97,7 +104,7 @@ private:
     void adopt(const AccountFacts& account, bool tell);
     void tellMyStatus();
     void notFollowedAnyMore(std::int32_t account, const QString& what,
-                            const std::shared_ptr<AccountChoice>& choice);
+                            const std::optional<AccountFacts>& chosen);
     void lose(const Error& error);
     void onClientLeft();
     void onClientArrived();
@@ -114,6 +121,7 @@ private:
     QString busName_;
     QPointer<PurpleBus> bus_;
     EventOrder order_;
+    std::optional<EventOrder::Place> baselinePlace_;
 
     // The user, as the last delivered event left them.
     bool clientThere_ = false;

@@ -49,9 +49,6 @@ void PurpleClient::claimSignOn(qint64 key, std::int32_t old) {
 }
 
 void PurpleClient::handleSignal(const QDBusMessage& message) {
-    if (!clientThere_) {
-        return;  // attaching again: what it reads is the state from then on
-    }
     const QString signal = message.member();
     const std::int32_t subject = intArgument(message, 0);
     if (signal.startsWith(QStringLiteral("Account"))) {
@@ -122,21 +119,19 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
             });
     } else {  // disabled, removed or enabled: which account to follow now
         const bool gone = signal != QStringLiteral("AccountEnabled");
-        auto choice = std::make_shared<AccountChoice>();
-        inLine([this, account, gone,
-                choice](Reads& reads) { reader_.readAccount(reads, gone ? account : 0, choice); },
-               [this, account, gone, signal, choice] {
-                   if (gone) {
-                       notFollowedAnyMore(account,
-                                          signal == QStringLiteral("AccountDisabled")
-                                              ? QStringLiteral("disabled")
-                                              : QStringLiteral("removed"),
-                                          choice);
-                   } else if (account_ == 0 && choice->chosen) {
-                       adopt(*choice->chosen, true);
-                       readBaseline();
-                   }
-               });
+        attachInLine(gone ? account : 0,
+                     [this, account, gone, signal](const std::optional<AccountFacts>& chosen) {
+                         if (gone) {
+                             notFollowedAnyMore(account,
+                                                signal == QStringLiteral("AccountDisabled")
+                                                    ? QStringLiteral("disabled")
+                                                    : QStringLiteral("removed"),
+                                                chosen);
+                         } else if (account_ == 0 && chosen) {
+                             adopt(*chosen, true);
+                             readBaseline();
+                         }
+                     });
     }
 }
 
