@@ -78,20 +78,18 @@ void LogView::setLogText(const QString& text) {
 
 void LogView::appendLine(const QString& line) {
     const qsizetype end = logLength();
-    if (!QAccessible::isActive()) {
-        store_.append(line);
-        changed();
-        return;
-    }
     // At capacity the oldest lines make room: a reader hears the line
     // added at the end, then those removed from the start.
+    const bool told = QAccessible::isActive();
     QString dropped;
-    store_.append(line, &dropped);
-    QAccessibleTextInsertEvent inserted(this, int(end), end == 0 ? line : kLineBreak + line);
-    QAccessible::updateAccessibility(&inserted);
-    if (!dropped.isEmpty()) {
-        QAccessibleTextRemoveEvent removed(this, 0, dropped);
-        QAccessible::updateAccessibility(&removed);
+    store_.append(line, told ? &dropped : nullptr);
+    if (told) {
+        QAccessibleTextInsertEvent inserted(this, int(end), end == 0 ? line : kLineBreak + line);
+        QAccessible::updateAccessibility(&inserted);
+        if (!dropped.isEmpty()) {
+            QAccessibleTextRemoveEvent removed(this, 0, dropped);
+            QAccessible::updateAccessibility(&removed);
+        }
     }
     changed();
 }
