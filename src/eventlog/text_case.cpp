@@ -1,5 +1,7 @@
 #include "eventlog/text_case.h"
 
+#include "eventlog/system_case.h"
+
 namespace eventlog {
 
 namespace {
@@ -83,7 +85,7 @@ QString lowerCase(const QString& text, const QLocale& locale) {
     if (asciiMapsPlainly(locale) && isAscii(text)) {
         return asciiLower(text);
     }
-    return locale.toLower(text);
+    return systemLowerCase(text, locale);
 }
 
 QString properCase(const QString& text, const QLocale& locale) {
