@@ -3,25 +3,16 @@
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>
 
-#include <ocidl.h>
-#include <olectl.h>
-
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <functional>
-#include <map>
 #include <memory>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <variant>
-#include <vector>
 
 #include "messenger/com/com_client.h"
 #include "messenger/com/com_error.h"
 #include "messenger/com/com_handles.h"
 #include "messenger/com/messenger_members.h"
+#include "com/standin.h"
 
 using messenger::Error;
 using messenger::com::ComPtr;
@@ -29,233 +20,9 @@ using messenger::com::decimalText;
 using messenger::com::kMessengerClass;
 using messenger::com::kMessengerEvents;
 namespace event = messenger::com::event;
+using namespace standin;
 
 namespace {
-
-// The stand-in for the messenger client, as strict as a real COM server: dispatch objects whose members, by
-// dispatch id, come from a table, and which answer only the argument layouts the real client documents.
-
-using Value = std::variant<LONG, std::wstring, ComPtr<IDispatch>>;
-struct Member {
-    const wchar_t* name;
-    std::function<Value()> get;
-    std::function<void(LONG)> put = {};
-    std::function<Value(LONG)> call = {};  // a method taking an index
-};
-
-// What the stand-in's objects share: used in the stand-in's apartment, or while it has nothing to do.
-struct World {
-    // Calls that fail, by name ("get MyStatus", "put MyStatus", "name MyStatus" its lookup, "names" every
-    // lookup, "CreateInstance"), with the description their exception record gives, if any.
-    std::map<std::wstring, std::pair<HRESULT, std::wstring>> faults;
-    LONG myStatus = 2;
-    std::map<DWORD, ComPtr<IDispatch>> subscribers;  // by cookie
-    DWORD nextCookie = 1;
-} world;
-std::atomic<int> liveObjects{0};
-
-// The planned failure of a call, described in its exception record where planned so; else S_OK.
-HRESULT planned(const std::wstring& call, EXCEPINFO* record = nullptr) {
-    const auto found = world.faults.find(call);
-    if (found == world.faults.end())
-        return S_OK;
-    const auto& [number, description] = found->second;
-    if (description.empty() || !record)
-        return number;
-    *record = EXCEPINFO{};
-    record->scode = number;
-    record->bstrDescription = SysAllocString(description.c_str());
-    return DISP_E_EXCEPTION;
-}
-
-// Into a VARIANT that owns what it holds.
-void store(const Value& value, VARIANT* out) {
-    VariantInit(out);
-    if (const auto* number = std::get_if<LONG>(&value)) {
-        out->vt = VT_I4;
-        out->lVal = *number;
-    } else if (const auto* text = std::get_if<std::wstring>(&value)) {
-        out->vt = VT_BSTR;
-        out->bstrVal = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
-    } else {
-        out->vt = VT_DISPATCH;
-        if ((out->pdispVal = std::get<ComPtr<IDispatch>>(value).get()))
-            out->pdispVal->AddRef();
-    }
-}
-
-// Every client object: IDispatch over its table of members. Each is also the client's event source, being
-// its own connection point, and its own class factory, handing out itself as the running client does.
-class Object final : public IDispatch, public IConnectionPointContainer, public IConnectionPoint, public IClassFactory {
-public:
-    explicit Object(std::map<DISPID, Member> members) : members_(std::move(members)) { ++liveObjects; }
-    ~Object() { --liveObjects; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        *out = iid == IID_IUnknown || iid == IID_IDispatch ? as<IDispatch>()
-               : iid == IID_IConnectionPointContainer    ? as<IConnectionPointContainer>()
-               : iid == IID_IConnectionPoint             ? as<IConnectionPoint>()
-               : iid == IID_IClassFactory                ? as<IClassFactory>()
-                                                         : nullptr;
-        if (*out)
-            AddRef();
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        HRESULT result = planned(L"names");
-        for (UINT i = 0; i < count && SUCCEEDED(result); ++i) {
-            const auto named = [&](const auto& member) { return _wcsicmp(member.second.name, names[i]) == 0; };
-            const auto found = std::ranges::find_if(members_, named);
-            ids[i] = found == members_.end() ? DISPID_UNKNOWN : found->first;
-            result = found == members_.end() ? DISP_E_UNKNOWNNAME : planned(std::wstring(L"name ") + names[i]);
-        }
-        return result;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* given, VARIANT* result,
-                                     EXCEPINFO* record, UINT*) override {
-        const auto found = members_.find(id);
-        if (iid != IID_NULL || found == members_.end() || !given)
-            return DISP_E_MEMBERNOTFOUND;
-        const Member& member = found->second;
-        const VARIANT* argument = given->cArgs == 1 ? &given->rgvarg[0] : nullptr;
-        if (argument && argument->vt != VT_I4)
-            return DISP_E_TYPEMISMATCH;
-        if ((flags & DISPATCH_PROPERTYPUT) && member.put) {
-            if (!argument || given->cNamedArgs != 1 || given->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
-                return DISP_E_PARAMNOTFOUND;
-            const HRESULT hr = planned(L"put " + std::wstring(member.name), record);
-            if (SUCCEEDED(hr))
-                member.put(argument->lVal);
-            return hr;
-        }
-        const bool call = (flags & DISPATCH_METHOD) && member.call;
-        if (!call && !((flags & DISPATCH_PROPERTYGET) && member.get))
-            return DISP_E_MEMBERNOTFOUND;
-        if (given->cNamedArgs != 0 || given->cArgs != (call ? 1u : 0u) || !result)
-            return DISP_E_BADPARAMCOUNT;
-        const HRESULT hr = planned((call ? L"call " : L"get ") + std::wstring(member.name), record);
-        if (SUCCEEDED(hr))
-            store(call ? member.call(argument->lVal) : member.get(), result);
-        return hr;
-    }
-
-    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-        *point = nullptr;
-        return iid == kMessengerEvents ? QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(point))
-                                       : CONNECT_E_NOCONNECTION;
-    }
-
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
-        return QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
-    }
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown* subscriber, DWORD* cookie) override {
-        // As a real server does: the subscriber must offer the event interface.
-        auto events = ComPtr<IUnknown>::share(subscriber).query<IDispatch>(kMessengerEvents);
-        *cookie = events ? world.nextCookie++ : 0;
-        if (events)
-            world.subscribers[*cookie] = std::move(events);
-        return *cookie ? S_OK : CONNECT_E_CANNOTCONNECT;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-        return world.subscribers.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        *out = nullptr;
-        const HRESULT hr = outer ? CLASS_E_NOAGGREGATION : planned(L"CreateInstance");
-        return FAILED(hr) ? hr : QueryInterface(iid, out);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
-private:
-    template <typename Interface>
-    void* as() {
-        return static_cast<Interface*>(this);
-    }
-
-    std::map<DISPID, Member> members_;
-    std::atomic<ULONG> references_{1};
-};
-
-ComPtr<IDispatch> newObject(std::map<DISPID, Member> members) {
-    // COM reference counting owns it from here: the last Release deletes it.
-    return ComPtr<IDispatch>::adopt(new Object(std::move(members)));
-}
-
-ComPtr<IDispatch> newContact(std::wstring signinName, std::wstring friendlyName, LONG status) {
-    return newObject({{1536, {L"FriendlyName", [=] { return Value(friendlyName); }}},
-                      {1537, {L"Status", [=] { return Value(status); }}},
-                      {1538, {L"SigninName", [=] { return Value(signinName); }}}});
-}
-
-ComPtr<IDispatch> newWindow(std::vector<ComPtr<IDispatch>> contacts) {
-    const auto count = static_cast<LONG>(contacts.size());
-    const auto item = [=](LONG index) {
-        return Value(index >= 0 && index < count ? contacts[index] : ComPtr<IDispatch>());
-    };
-    // A fresh collection on every read, as a client may hand out.
-    return newObject({{2057, {L"Contacts", [=] {
-                                  return Value(newObject({{1792, {L"Count", [=] { return Value(count); }}},
-                                                          {DISPID_VALUE, {L"Item", {}, {}, item}}}));
-                              }}}});
-}
-
-struct Argument {
-    Value value;
-    bool byReference = false;
-};
-
-// Raises an event on every subscriber, as the client does: the last argument first, one by reference
-// pointing at a value held beside it.
-void raise(DISPID id, const std::vector<Argument>& arguments) {
-    const std::size_t count = arguments.size();
-    std::vector<messenger::com::Variant> held(count);
-    std::vector<VARIANT> passed(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        store(arguments[i].value, held[i].put());
-        VARIANT& out = passed[count - 1 - i] = held[i].get();
-        if (arguments[i].byReference) {
-            out.vt = VT_BYREF | out.vt;
-            out.byref = const_cast<LONG*>(&held[i].get().lVal);
-        }
-    }
-    DISPPARAMS parameters{passed.data(), nullptr, static_cast<UINT>(count), 0};
-    // Subscribers may come and go while the event is out: a copy.
-    for (const auto& [cookie, target] : std::map(world.subscribers))
-        target->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
-}
-
-// Registers a type library for the client's event interface, as the client's installation does, so the
-// system can marshal it.
-HRESULT registerEventInterface() {
-    wchar_t path[MAX_PATH + 16] = {};
-    wcscat(path + GetTempPathW(MAX_PATH, path), L"standin.tlb");
-    ComPtr<ICreateTypeLib2> library;
-    ComPtr<ICreateTypeInfo> events;
-    ComPtr<ITypeLib> saved;
-    HRESULT hr = CreateTypeLib2(SYS_WIN64, path, library.put());
-    if (SUCCEEDED(hr) && SUCCEEDED(hr = library->SetGuid(kMessengerEvents)) &&
-        SUCCEEDED(hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"DMessengerEvents"), TKIND_DISPATCH,
-                                               events.put())) &&
-        SUCCEEDED(hr = events->SetGuid(kMessengerEvents)) && SUCCEEDED(hr = events->LayOut()) &&
-        SUCCEEDED(hr = library->SaveAllChanges())) {
-        hr = LoadTypeLibEx(path, REGKIND_REGISTER, saved.put());
-    }
-    return hr;
-}
 
 // The client's one object, registered for the client's class in the tests' own apartment, or in a second
 // thread's apartment, so that calls and events cross the real marshaller.
@@ -322,6 +89,12 @@ private:
     std::atomic<DWORD> threadId_{0};
     std::thread thread_;
 };
+
+HRESULT registerTemporaryEventInterface() {
+    wchar_t path[MAX_PATH + 16] = {};
+    wcscat(path + GetTempPathW(MAX_PATH, path), L"standin.tlb");
+    return registerEventInterface(path);
+}
 
 // The cases.
 
@@ -485,7 +258,7 @@ void eventsReachTheSink(Server& server, RecordingSink& sink) {
 }  // namespace
 
 int main() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) || FAILED(registerEventInterface()))
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) || FAILED(registerTemporaryEventInterface()))
         return 2;
     runCase("calls and their failures", callsAndTheirFailures);
     runCase("events reach the sink", eventsReachTheSink);
