@@ -4,7 +4,6 @@
 #include <QLocale>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <random>
@@ -15,6 +14,7 @@
 #include "messenger/demo/demo_service.h"
 #include "shell/app_identity.h"
 #include "shell/command_line.h"
+#include "shell/console_text.h"
 #include "shell/error_report.h"
 #include "shell/main_window.h"
 
@@ -31,11 +31,6 @@ QStringList argumentList(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
     return arguments;
-}
-
-void print(std::FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
 }
 
 // The clients this program can reach, tried in turn; the first failure is
@@ -84,9 +79,11 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
     const ParsedCommandLine command = parseCommandLine(argumentList(argc, argv), clientOptions());
     switch (command.action) {
         case ParsedCommandLine::Action::ShowHelp:
-        case ParsedCommandLine::Action::ShowVersion: print(stdout, command.text); return 0;
+        case ParsedCommandLine::Action::ShowVersion:
+            printForUser(ConsoleStream::Output, command.text);
+            return 0;
         case ParsedCommandLine::Action::Fail:
-            print(stderr, command.text + u'\n');
+            printForUser(ConsoleStream::Error, command.text + u'\n');
             return kExitUsage;
         case ParsedCommandLine::Action::Run: break;
     }
