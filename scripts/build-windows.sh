@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Builds Quavel Logger for 64-bit Windows on Debian 12 with MinGW-w64.
+#
+# Debian ships no Qt for Windows, so the first run builds one: a static
+# Qt 6.4.2 from Debian's own qt6-base source package (with Debian's security
+# fixes), cross-compiled with the posix-threads MinGW-w64 compiler and
+# Debian's host Qt tools. It is kept under ${XDG_CACHE_HOME:-~/.cache} in a
+# folder named after a key of the source version, the compiler version and
+# the configure options, and reused while the key matches (a first run takes
+# about a quarter of an hour on two cores; later runs a minute or two).
+# Then the program is built against it in ./build-windows: one
+# "Quavel Logger.exe" that needs only the DLLs every Windows has.
+#   scripts/build-windows.sh [--tests] [--qt-only]
+#     --tests    also the test suite, built for Windows (scripts/windows-tests.sh
+#                runs it under Wine)
+#     --qt-only  only make sure the cached Qt is there
+set -euo pipefail
+cd "$(dirname "$0")/.."
+project=$PWD
+
+with_tests=OFF
+qt_only=false
+for arg in "$@"; do
+    case $arg in
+    --tests) with_tests=ON ;;
+    --qt-only) qt_only=true ;;
+    *) echo "usage: $0 [--tests] [--qt-only]" >&2; exit 2 ;;
+    esac
+done
+
+qt_source_package=qt6-base
+qt_source_version=6.4.2+dfsg-10
+# Only Debian's security fixes: the rest of its patches are about Linux.
+qt_patches=(cve-2023-24607.patch cve-2023-32762.diff cve-2023-32763.diff cve-2023-33285.diff)
+qt_options=(
+    -DCMAKE_BUILD_TYPE=Release
+    -DBUILD_SHARED_LIBS=OFF
+    -DFEATURE_static_runtime=ON
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+    -DFEATURE_dbus=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF
+    -DFEATURE_concurrent=OFF -DFEATURE_printsupport=OFF
+    -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF
+    -DFEATURE_system_zlib=OFF
+    # The offscreen platform the tests use draws text with FreeType.
+    -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF
+    -DFEATURE_testlib=ON -DFEATURE_widgets=ON
+    # Without Direct2D, 6.4.2 fails to link its DirectWrite font database.
+    -DFEATURE_direct2d=ON -DFEATURE_direct2d1_1=OFF
+    # Debian's repackaged source has no tablet headers.
+    -DFEATURE_tabletevent=OFF
+)
+
+as_root() {
+    if [[ $(id -u) -eq 0 ]]; then
+        "$@"
+    else
+        command -v sudo >/dev/null || { echo "Please run as root, or install sudo." >&2; exit 1; }
+        sudo "$@"
+    fi
+}
+
+packages=(cmake ninja-build dpkg-dev patch g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    as_root apt-get update
+    echo "Installing: ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+compiler_version=$(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix)
+key=$(printf '%s\n' "$qt_source_version" "$compiler_version" "${qt_patches[@]}" "${qt_options[@]}" |
+    sha256sum | cut -c1-16)
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/quavel-logger
+qt_prefix=$cache/qt-$qt_source_version-mingw64-static-$key
+
+fetch_qt_source() {
+    local work=$1
+    if ! apt-cache showsrc "$qt_source_package" 2>/dev/null | grep -q "^Version: $qt_source_version\$"; then
+        # The source package comes from the suite the system runs.
+        local suite
+        suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        echo "Adding Debian $suite sources to APT"
+        as_root tee /etc/apt/sources.list.d/quavel-deb-src.sources >/dev/null <<EOF
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $suite $suite-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+        as_root apt-get update
+    fi
+    mkdir -p "$work"
+    (
+        cd "$work"
+        # APT checks every file against the signed index of the suite.
+        apt-get source --download-only "$qt_source_package=$qt_source_version"
+        local dsc
+        dsc=$(ls ./*.dsc)
+        # And the tarballs against the .dsc, here, before anything unpacks them.
+        sed -n '/^Checksums-Sha256:/,/^[^ ]/{/^ /p}' "$dsc" | awk '{print $1 "  " $3}' | sha256sum -c -
+        dpkg-source --skip-patches -x "$dsc" qtbase
+        cd qtbase
+        for patch in "${qt_patches[@]}"; do
+            patch -p1 --forward --silent <"debian/patches/$patch"
+        done
+    )
+}
+
+if [[ ! -f $qt_prefix/.complete ]]; then
+    echo "Building a static Qt for Windows into $qt_prefix (once; about 15 minutes on 2 cores)"
+    work=$cache/qt-build-$key
+    rm -rf "$work"
+    fetch_qt_source "$work"
+    cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_INSTALL_PREFIX="$qt_prefix" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        "${qt_options[@]}"
+    cmake --build "$work/build" --parallel "${QUAVEL_JOBS:-$(nproc)}"
+    rm -rf "$qt_prefix"
+    cmake --install "$work/build"
+    touch "$qt_prefix/.complete"
+    rm -rf "$work"
+fi
+echo "Qt for Windows: $qt_prefix"
+$qt_only && exit 0
+
+# The suite, where built, runs under Wine in a prefix of the build's own.
+cmake -S . -B build-windows -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt_prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DQUAVEL_WARNINGS_AS_ERRORS=ON \
+    -DQUAVEL_BUILD_TESTS="$with_tests" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$project/tests/support/wine_run.sh;$project/build-windows/wine-prefix" \
+    >/dev/null
+cmake --build build-windows --parallel "${QUAVEL_JOBS:-$(nproc)}"
+echo "Built: build-windows/src/shell/Quavel Logger.exe"

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# End to end on Windows, under Wine in a virtual X display: in a fresh Wine
+# prefix the stand-in client is registered as a local server; the program,
+# started with no option, attaches to it, and COM starts it as a process of
+# its own. The stand-in's events become log lines, a status chosen through
+# the menu reaches it as a MyStatus write, and once it has quit the next
+# command reports that while the log stays.
+#   e2e_com.sh PROGRAM.exe STANDIN.exe
+set -uo pipefail
+program=$(realpath "$1")
+standin=$(realpath "$2")
+here=$(cd "$(dirname "$0")" && pwd)
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+for tool in xvfb-run xdotool xclip openbox "$wine"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+# Waits until the stand-in's journal has the line $1.
+wait_journal() {
+    for _ in $(seq 1 100); do
+        grep -qxF "$1" "$journal" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    echo "the stand-in never wrote: $1"; cat "$journal"; return 1
+}
+
+inner() {
+    set -euo pipefail
+    source "$here/../support/x11.sh"
+    "$wine" wineboot -i >/dev/null 2>&1
+    folder=$WINEPREFIX/drive_c/standin
+    mkdir -p "$folder"
+    cp "$standin" "$folder/standin_server.exe"
+    commands=$folder/standin.commands journal=$folder/standin.journal
+    "$wine" 'C:\standin\standin_server.exe' /RegServer >register.txt 2>&1
+    grep -q '^registered' register.txt
+    openbox >/dev/null 2>&1 &
+    sleep 0.5
+    "$wine" "$program" >app.out 2>app.err &
+    window=$(timeout 90 xdotool search --sync --name '^Alice \(Online\) - Quavel Logger$' | head -n1)
+    echo "window $window: $(xdotool getwindowname "$window")"
+    wait_journal serving
+    printf '%s\n' "contact-status bob@example.com 10" "contact-name carol@example.com Caroline Ö" \
+        window-opened >>"$commands"
+    wait_journal "command window-opened"
+    sleep 1
+    xdotool windowactivate --sync "$window" 2>/dev/null || true
+    choose_status 1  # Busy
+    wait_caption "Alice (Busy) - Quavel Logger"
+    wait_journal "MyStatus 10"
+    echo quit >>"$commands"
+    wait_journal quit
+    sleep 1
+    choose_status 0  # Online, with the client gone
+    timeout 20 xdotool search --sync --name '^Quavel Logger$' >/dev/null
+    echo "reported: $(tr -d '\r' <app.err)"
+    read_log | tr -d '\r' >log.txt
+    echo "log:"; cat log.txt; echo
+    local time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'
+    grep -Eq '^Quavel Wardel Loaded for alice@example\.com on ' log.txt
+    grep -Eq "^$time <bob@example\.com> Changed Status To: Busy\$" log.txt
+    grep -Eq "^$time <carol@example\.com> Changed Name To: Caroline ö\$" log.txt
+    grep -Eq "^$time <bob@example\.com> Opened Window\$" log.txt
+    grep -Eq "^$time <carol@example\.com> Opened Window\$" log.txt
+    grep -Eq "^$time <alice@example\.com> Status Changed To: Busy\$" log.txt
+    [ "$(wc -l <log.txt)" -eq 5 ]  # six lines, the last without a line break
+    grep -q 'Quavel Logger: ' app.err
+}
+if [[ "${3:-}" == "--inside-display" ]]; then
+    inner
+    exit
+fi
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
+cd "$work"
+timeout 200 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" "$standin" --inside-display

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Runs a cross-built Windows test program under Wine: ctest's emulator for a
+# suite built for Windows on Linux.
+#   wine_run.sh WINEPREFIX PROGRAM.exe [ARGUMENTS...]
+set -uo pipefail
+export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+shift
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+# Wine hands a Windows program the QT_ variables only when named WINEQT_;
+# QTest writes to stderr only when asked to.
+while IFS='=' read -r name _; do
+    export "WINE$name=${!name}"
+done < <(env | grep '^QT_')
+export WINEQT_FORCE_STDERR_LOGGING=1
+unset DISPLAY WAYLAND_DISPLAY
+# Wine's own processes keep pipes open for seconds after the program ends:
+# files, not pipes.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+"$wine" "$@" >"$out" 2>"$err"
+status=$?
+cat "$out"
+grep -v -e '^wine: ' -e '^[0-9a-f]*:err:' "$err" >&2
+exit "$status"
