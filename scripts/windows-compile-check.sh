@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Compiles the program's own sources for Windows with MinGW-w64, syntax only:
-# Debian has no Qt for Windows, so this uses the system's Qt headers, which
-# the program uses the same way on every platform. It catches what only a
-# Windows build sees (the COM binding, Win32 headers) without linking
-# anything. The D-Bus binding is left out: it is built on Linux only.
+# Compiles the program's own sources for Windows with MinGW-w64, syntax only,
+# with the system's Qt headers, which the program uses the same way on every
+# platform: a check in seconds of what only a Windows build sees (the COM
+# binding, Win32 headers), without the Qt for Windows that
+# scripts/build-windows.sh builds once and links against. The D-Bus binding
+# is left out: it is built on Linux only.
 #   scripts/windows-compile-check.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
