@@ -12,6 +12,9 @@ while IFS='=' read -r name _; do
     export "WINE$name=${!name}"
 done < <(env | grep '^QT_')
 export WINEQT_FORCE_STDERR_LOGGING=1
+# Offscreen, Qt for Windows draws with the fonts in this folder: the same
+# fonts the Linux suite measures with.
+export WINEQT_QPA_FONTDIR=${WINEQT_QPA_FONTDIR:-Z:/usr/share/fonts/truetype/liberation}
 unset DISPLAY WAYLAND_DISPLAY
 # Wine's own processes keep pipes open for seconds after the program ends:
 # files, not pipes.
