@@ -40,6 +40,9 @@ qt_options=(
     -DFEATURE_dbus=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF
     -DFEATURE_concurrent=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF
+    # Loading OpenGL at run time is a feature of its own, which would still
+    # want the OpenGL code.
+    -DFEATURE_dynamicgl=OFF
     -DFEATURE_system_zlib=OFF
     # The offscreen platform the tests use draws text with FreeType.
     -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF
