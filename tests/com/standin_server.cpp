@@ -28,7 +28,7 @@ std::wstring besideMe(const wchar_t* name) {
 }
 
 void journal(const std::string& line) {
-    if (std::FILE* file = _wfopen(besideMe(L"standin.journal").c_str(), L"a")) {
+    if (std::FILE* file = _wfopen(besideMe(L"standin.journal").c_str(), L"ab")) {
         std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
     }
