@@ -70,6 +70,8 @@ private slots:
         QTest::addColumn<QString>("proper");
         QTest::newRow("Turkish dotted and dotless i")
             << u"tr_TR"_s << u"İSTANBUL IRMAK ıi"_s << u"istanbul ırmak ıi"_s << u"İstanbul Irmak Ii"_s;
+        QTest::newRow("Turkish dotless i with a dot above") << u"tr_TR"_s << u"\u0131\u0307k \u0131\u032a\u0307"_s
+                                                            << u"\u0131\u0307k \u0131\u032a\u0307"_s << u"İk İ\u032a"_s;
         QTest::newRow("Lithuanian accented capital I")
             << u"lt_LT"_s << u"ít Íx I\u0301y"_s << u"ít i\u0307\u0301x i\u0307\u0301y"_s << u"Ít Íx Íy"_s;
         QTest::newRow("Greek final sigma")

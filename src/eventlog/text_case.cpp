@@ -57,6 +57,7 @@ bool isSoftDotted(char32_t c) {
     return c == u'i' || c == u'j' || c == 0x012F || c == 0x0268 || c == 0x0456 || c == 0x0458;
 }
 constexpr char16_t kCombiningDotAbove = 0x0307;
+constexpr int kAboveClass = 230;
 
 // After a word's first letter at i (c before title-casing) became a capital:
 // drops the dot that Lithuanian lower case put after i and j, and puts I with
@@ -76,6 +77,32 @@ void keepLithuanianCapitalWhole(QString& text, qsizetype i, char32_t c) {
             text[i] = QChar(whole);
             text.remove(i + 1, 1);
         }
+    }
+}
+
+// Turkish lower case reads I with a dot above as i, also with marks below
+// between them, so a dotless i that carried a dot above and became I at a
+// word's start is written as İ: proper case then reads the same when applied
+// again, and the text is still the same to Unicode.
+void keepTurkishCapitalWhole(QString& text, qsizetype i) {
+    if (text.at(i) != u'I') {
+        return;
+    }
+    for (qsizetype next = i + 1; next < text.size();) {
+        if (text.at(next) == QChar(kCombiningDotAbove)) {
+            text[i] = QChar(0x0130);
+            text.remove(next, 1);
+            return;
+        }
+        const bool pair = text.at(next).isHighSurrogate() && next + 1 < text.size() &&
+                          text.at(next + 1).isLowSurrogate();
+        const char32_t mark = pair ? QChar::surrogateToUcs4(text.at(next), text.at(next + 1))
+                                   : text.at(next).unicode();
+        const int markClass = QChar::combiningClass(mark);
+        if (markClass == 0 || markClass == kAboveClass) {
+            return;
+        }
+        next += pair ? 2 : 1;
     }
 }
 
@@ -112,6 +139,8 @@ QString properCase(const QString& text, const QLocale& locale) {
             }
             if (lithuanian) {
                 keepLithuanianCapitalWhole(result, i, c);
+            } else if (dottedI) {
+                keepTurkishCapitalWhole(result, i);
             }
         }
         wordStart = isWordSeparator(c);
