@@ -35,7 +35,12 @@ QStringView clipboardLineBreak() {
 
 LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent), store_(kDefaultCapacity) {
     LogViewAccessible::install();
-    setFont(QFont(QStringLiteral("Arial"), 9));
+    // Arial where it is installed; Liberation Sans, which has its metrics,
+    // where it is not (Wine has no Arial of its own).
+    QFont logFont;
+    logFont.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    logFont.setPointSize(9);
+    setFont(logFont);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
