@@ -7,7 +7,7 @@
 # Debian's host Qt tools. It is kept under ${XDG_CACHE_HOME:-~/.cache} in a
 # folder named after a key of the source version, the compiler version and
 # the configure options, and reused while the key matches (a first run takes
-# about a quarter of an hour on two cores; later runs a minute or two).
+# about half an hour on two cores; later runs a minute or two).
 # Then the program is built against it in ./build-windows: one
 # "Quavel Logger.exe" that needs only the DLLs every Windows has.
 #   scripts/build-windows.sh [--tests] [--qt-only]
@@ -114,7 +114,7 @@ EOF
 }
 
 if [[ ! -f $qt_prefix/.complete ]]; then
-    echo "Building a static Qt for Windows into $qt_prefix (once; about 15 minutes on 2 cores)"
+    echo "Building a static Qt for Windows into $qt_prefix (once; about half an hour on 2 cores)"
     work=$cache/qt-build-$key
     rm -rf "$work"
     fetch_qt_source "$work"

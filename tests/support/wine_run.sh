@@ -6,6 +6,18 @@ set -uo pipefail
 export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 shift
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+unset DISPLAY WAYLAND_DISPLAY
+# Tests run side by side: the first makes the prefix, whole, while the
+# others wait; a program started in a prefix still being made fails at once.
+(
+    flock 9
+    if [[ ! -f $WINEPREFIX/.made ]]; then
+        "$wine" wineboot -i >/dev/null 2>&1
+        "$wineserver" -w
+        touch "$WINEPREFIX/.made"
+    fi
+) 9>"$WINEPREFIX.lock"
 # Wine hands a Windows program the QT_ variables only when named WINEQT_;
 # QTest writes to stderr only when asked to.
 while IFS='=' read -r name _; do
@@ -15,7 +27,6 @@ export WINEQT_FORCE_STDERR_LOGGING=1
 # Offscreen, Qt for Windows draws with the fonts in this folder: the same
 # fonts the Linux suite measures with.
 export WINEQT_QPA_FONTDIR=${WINEQT_QPA_FONTDIR:-Z:/usr/share/fonts/truetype/liberation}
-unset DISPLAY WAYLAND_DISPLAY
 # Wine's own processes keep pipes open for seconds after the program ends:
 # files, not pipes.
 out=$(mktemp) err=$(mktemp)
