@@ -42,7 +42,7 @@ inner() {
     openbox >/dev/null 2>&1 &
     sleep 0.5
     "$wine" "$program" >app.out 2>app.err &
-    window=$(timeout 90 xdotool search --sync --name '^Alice \(Online\) - Quavel Logger$' | head -n1)
+    window=$(find_window 90 '^Alice \(Online\) - Quavel Logger$')
     echo "window $window: $(xdotool getwindowname "$window")"
     wait_journal serving
     printf '%s\n' "contact-status bob@example.com 10" "contact-name carol@example.com Caroline ÖZ" \
@@ -57,7 +57,7 @@ inner() {
     wait_journal quit
     sleep 1
     choose_status 0  # Online, with the client gone
-    report=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quavel Logger$' | head -n1)
+    report=$(find_window 20 '^Quavel Logger$')
     echo "reported: $(tr -d '\r' <app.err)"
     xdotool windowactivate --sync "$report" key Escape 2>/dev/null || true
     sleep 0.5

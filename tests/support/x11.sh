@@ -2,11 +2,24 @@
 # virtual display with a window manager. Each takes the main window from
 # $window.
 
+# Prints the first visible window whose name matches the pattern $2, waiting
+# up to $1 seconds. A window that goes while xdotool walks the tree (Wine
+# makes and drops some) fails that search only: it searches again.
+find_window() {
+    local found
+    for _ in $(seq 1 $(($1 * 5))); do
+        found=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -n1) || true
+        [[ -n $found ]] && { echo "$found"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+
 # Waits until the main window's caption reads exactly $1.
 wait_caption() {
     local pattern
     pattern=$(printf '%s' "$1" | sed 's/[()]/\\&/g')
-    timeout 10 xdotool search --sync --name "^$pattern\$" >/dev/null || {
+    find_window 10 "^$pattern\$" >/dev/null || {
         echo "caption never read: $1 (it reads: $(xdotool getwindowname "$window"))"; return 1; }
 }
 
