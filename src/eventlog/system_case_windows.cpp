@@ -1,5 +1,7 @@
 #include "eventlog/system_case.h"
 
+#include "eventlog/code_points.h"
+
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>
 
@@ -14,8 +16,6 @@ namespace {
 
 constexpr char16_t kCapitalSigma = 0x03A3;
 constexpr char16_t kFinalSigma = 0x03C2;
-constexpr char16_t kCombiningDotAbove = 0x0307;
-constexpr unsigned char kAboveClass = 230;
 
 char32_t codePointBefore(const QString& text, qsizetype& i) {
     --i;
@@ -24,14 +24,6 @@ char32_t codePointBefore(const QString& text, qsizetype& i) {
         return QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
     }
     return text.at(i).unicode();
-}
-
-char32_t codePointAt(const QString& text, qsizetype& i) {
-    const char16_t unit = text.at(i++).unicode();
-    if (QChar::isHighSurrogate(unit) && i < text.size() && text.at(i).isLowSurrogate()) {
-        return QChar::surrogateToUcs4(unit, text.at(i++).unicode());
-    }
-    return unit;
 }
 
 bool isCased(char32_t c) {
@@ -74,17 +66,6 @@ bool endsWord(const QString& text, qsizetype i) {
            !casedLetterNear(text, i + 1, codePointAt, true);
 }
 
-// An accent above follows at i, before any other base letter or accent.
-bool accentAboveAt(const QString& text, qsizetype i) {
-    while (i < text.size()) {
-        const unsigned char combining = QChar::combiningClass(codePointAt(text, i));
-        if (combining == 0 || combining == kAboveClass) {
-            return combining == kAboveClass;
-        }
-    }
-    return false;
-}
-
 QString withContextRules(const QString& text, const QLocale& locale) {
     const bool lithuanian = locale.language() == QLocale::Lithuanian;
     QString prepared;
@@ -102,7 +83,7 @@ QString withContextRules(const QString& text, const QLocale& locale) {
         } else {
             prepared += QChar(c);
             if (lithuanian && (c == u'I' || c == u'J' || c == 0x012E) &&
-                accentAboveAt(text, i + 1)) {
+                aboveMarkAt(text, i + 1) >= 0) {
                 prepared += QChar(kCombiningDotAbove);
             }
         }

@@ -1,5 +1,6 @@
 #include "eventlog/text_case.h"
 
+#include "eventlog/code_points.h"
 #include "eventlog/system_case.h"
 
 namespace eventlog {
@@ -56,8 +57,6 @@ QString asciiLower(const QString& text) {
 bool isSoftDotted(char32_t c) {
     return c == u'i' || c == u'j' || c == 0x012F || c == 0x0268 || c == 0x0456 || c == 0x0458;
 }
-constexpr char16_t kCombiningDotAbove = 0x0307;
-constexpr int kAboveClass = 230;
 
 // After a word's first letter at i (c before title-casing) became a capital:
 // drops the dot that Lithuanian lower case put after i and j, and puts I with
@@ -88,21 +87,10 @@ void keepTurkishCapitalWhole(QString& text, qsizetype i) {
     if (text.at(i) != u'I') {
         return;
     }
-    for (qsizetype next = i + 1; next < text.size();) {
-        if (text.at(next) == QChar(kCombiningDotAbove)) {
-            text[i] = QChar(0x0130);
-            text.remove(next, 1);
-            return;
-        }
-        const bool pair = text.at(next).isHighSurrogate() && next + 1 < text.size() &&
-                          text.at(next + 1).isLowSurrogate();
-        const char32_t mark = pair ? QChar::surrogateToUcs4(text.at(next), text.at(next + 1))
-                                   : text.at(next).unicode();
-        const int markClass = QChar::combiningClass(mark);
-        if (markClass == 0 || markClass == kAboveClass) {
-            return;
-        }
-        next += pair ? 2 : 1;
+    const qsizetype dot = aboveMarkAt(text, i + 1);
+    if (dot >= 0 && text.at(dot) == QChar(kCombiningDotAbove)) {
+        text[i] = QChar(0x0130);
+        text.remove(dot, 1);
     }
 }
 
