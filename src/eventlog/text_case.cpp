@@ -79,19 +79,35 @@ void keepLithuanianCapitalWhole(QString& text, qsizetype i, char32_t c) {
     }
 }
 
+// Where the word from i on has a combining dot above; -1 where none.
+qsizetype dotAboveInWord(const QString& text, qsizetype i) {
+    for (; i < text.size() && !isWordSeparator(text.at(i).unicode()); ++i) {
+        if (text.at(i) == QChar(kCombiningDotAbove)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 // Turkish lower case reads I with a dot above as i, also with marks below
 // between them, so a dotless i that carried a dot above and became I at a
 // word's start is written as İ: proper case then reads the same when applied
-// again, and the text is still the same to Unicode.
-void keepTurkishCapitalWhole(QString& text, qsizetype i) {
+// again, and the text is still the same to Unicode. Qt's character tables
+// can be older than the system's, which may know a mark between them that Qt
+// does not; then the system's own lower case decides.
+void keepTurkishCapitalWhole(QString& text, qsizetype i, const QLocale& locale) {
     if (text.at(i) != u'I') {
         return;
     }
-    const qsizetype dot = aboveMarkAt(text, i + 1);
-    if (dot >= 0 && text.at(dot) == QChar(kCombiningDotAbove)) {
-        text[i] = QChar(0x0130);
-        text.remove(dot, 1);
+    qsizetype dot = aboveMarkAt(text, i + 1);
+    if (dot < 0 || text.at(dot) != QChar(kCombiningDotAbove)) {
+        dot = dotAboveInWord(text, i + 1);
+        if (dot < 0 || !systemLowerCase(text.mid(i, dot - i + 1), locale).startsWith(u'i')) {
+            return;
+        }
     }
+    text[i] = QChar(0x0130);
+    text.remove(dot, 1);
 }
 
 }  // namespace
@@ -128,7 +144,7 @@ QString properCase(const QString& text, const QLocale& locale) {
             if (lithuanian) {
                 keepLithuanianCapitalWhole(result, i, c);
             } else if (dottedI) {
-                keepTurkishCapitalWhole(result, i);
+                keepTurkishCapitalWhole(result, i, locale);
             }
         }
         wordStart = isWordSeparator(c);
