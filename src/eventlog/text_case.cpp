@@ -125,10 +125,9 @@ QString properCase(const QString& text, const QLocale& locale) {
     const bool dottedI = !asciiMapsPlainly(locale);  // Turkish, Azerbaijani
     bool wordStart = true;
     for (qsizetype i = 0; i < result.size();) {
-        const bool pair = result.at(i).isHighSurrogate() && i + 1 < result.size() &&
-                          result.at(i + 1).isLowSurrogate();
-        const char32_t c =
-            pair ? QChar::surrogateToUcs4(result.at(i), result.at(i + 1)) : result.at(i).unicode();
+        qsizetype next = i;
+        const char32_t c = codePointAt(result, next);
+        const bool pair = next - i == 2;
         if (wordStart) {
             // Simple title-case mapping, one code point for one, so that the
             // result is stable when mapped again.
@@ -148,7 +147,7 @@ QString properCase(const QString& text, const QLocale& locale) {
             }
         }
         wordStart = isWordSeparator(c);
-        i += pair ? 2 : 1;
+        i = next;
     }
     return result;
 }
