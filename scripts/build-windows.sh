@@ -53,26 +53,9 @@ qt_options=(
     -DFEATURE_tabletevent=OFF
 )
 
-as_root() {
-    if [[ $(id -u) -eq 0 ]]; then
-        "$@"
-    else
-        command -v sudo >/dev/null || { echo "Please run as root, or install sudo." >&2; exit 1; }
-        sudo "$@"
-    fi
-}
-
-packages=(cmake ninja-build dpkg-dev patch g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-    binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    as_root apt-get update
-    echo "Installing: ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+source scripts/packages.sh
+install_packages cmake ninja-build dpkg-dev patch g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
+    binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools
 
 compiler_version=$(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix)
 key=$(printf '%s\n' "$qt_source_version" "$compiler_version" "${qt_patches[@]}" "${qt_options[@]}" |

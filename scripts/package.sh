@@ -18,22 +18,10 @@ esac
 version=$(sed -n 's/^ *VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt | head -n1)
 mkdir -p dist
 
-as_root() {
-    if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
-}
-need() {
-    local missing=()
-    for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-    done
-    if ((${#missing[@]})); then
-        as_root apt-get update
-        DEBIAN_FRONTEND=noninteractive as_root apt-get install -y --no-install-recommends "${missing[@]}"
-    fi
-}
+source scripts/packages.sh
 
 if $make_zip; then
-    need zip
+    install_packages zip
     scripts/build-windows.sh
     stage=$(mktemp -d)
     trap 'rm -rf "$stage"' EXIT
@@ -53,7 +41,7 @@ if $make_zip; then
 fi
 
 if $make_deb; then
-    need cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev dpkg-dev file lintian
+    install_packages cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev dpkg-dev file lintian
     # Debian's own compiler and linker flags, all hardening on, as lintian checks.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUAVEL_BUILD_TESTS=OFF \

@@ -20,32 +20,10 @@ if [[ "${1:-}" == "--tests" ]]; then
     optional=(finch prosody python3-slixmpp tmux)
 fi
 
-missing_of() {
-    for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || echo "$package"
-    done
-}
-mapfile -t missing < <(missing_of "${packages[@]}")
-missing_optional=()
+source scripts/packages.sh
+install_packages "${packages[@]}"
 if ((${#optional[@]})); then
-    mapfile -t missing_optional < <(missing_of "${optional[@]}")
-fi
-if ((${#missing[@]} + ${#missing_optional[@]})); then
-    sudo=""
-    if [[ $(id -u) -ne 0 ]]; then
-        command -v sudo >/dev/null || { echo "Please run as root, or install sudo." >&2; exit 1; }
-        sudo="sudo"
-    fi
-    $sudo apt-get update
-    if ((${#missing[@]})); then
-        echo "Installing: ${missing[*]}"
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-    fi
-    if ((${#missing_optional[@]})); then
-        echo "Installing: ${missing_optional[*]}"
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing_optional[@]}" ||
-            echo "Could not install ${missing_optional[*]}: the real-client test will be skipped."
-    fi
+    install_packages "${optional[@]}" || echo "Could not install ${optional[*]}: the real-client test will be skipped."
 fi
 
 cmake --preset linux >/dev/null

@@ -6,7 +6,9 @@
 #   scripts/windows-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh --tests >/dev/null  # Wine, the virtual display and its tools
+source scripts/packages.sh
+# Wine, the fonts the suite measures with, and the virtual display and its tools.
+install_packages wine64 fonts-liberation xvfb xauth xdotool xclip openbox
 scripts/build-windows.sh --tests
 status=0
 ctest --test-dir build-windows --output-on-failure --timeout 300 --parallel "${QUAVEL_JOBS:-$(nproc)}" ||
