@@ -190,9 +190,9 @@ private slots:
         set({{u"BuddyGetName"_s, u"bob@example.org"_s}, {u"BuddyGetAlias"_s, u"Bob"_s}, {u"BuddyGetPresence"_s, 21}});
         set({{u"AccountGetPresence"_s, 11}, {u"PresenceGetActiveStatus:11"_s, 12}, {u"StatusGetType:12"_s, 503}});
         set({{u"PresenceGetActiveStatus:21"_s, 22}, {u"StatusGetType:22"_s, 502}, {u"PresenceIsIdle"_s, 0}});
-        set({{u"StatusTypeGetPrimitive:501"_s, int(purple::kUnavailable)}, {u"StatusGetAttrString"_s, u""_s}});
-        set({{u"StatusTypeGetPrimitive:502"_s, int(purple::kExtendedAway)}});
-        set({{u"StatusTypeGetPrimitive:503"_s, int(purple::kAvailable)}});
+        set({{u"StatusTypeGetPrimitive:501"_s, int(purple::Primitive::kUnavailable)}, {u"StatusGetAttrString"_s, u""_s}});
+        set({{u"StatusTypeGetPrimitive:502"_s, int(purple::Primitive::kExtendedAway)}});
+        set({{u"StatusTypeGetPrimitive:503"_s, int(purple::Primitive::kAvailable)}});
         set({{u"GetConversations"_s, ints({})}, {u"ConversationGetAccount"_s, 10}, {u"ConversationGetType"_s, 1}});
         set({{u"ConversationGetName"_s, u"bob"_s}, {u"SavedstatusFindTransientByTypeAndMessage"_s, 0}});
         set({{u"SavedstatusNew"_s, 40}});
@@ -206,13 +206,13 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("idle");
         QTest::addColumn<int>("status");
-        QTest::newRow("idle") << int(purple::kAvailable) << QString() << true << 18;
-        QTest::newRow("busy, a message of one's own") << int(purple::kUnavailable) << u"meeting"_s << false << 10;
-        QTest::newRow("on the phone, typed") << int(purple::kUnavailable) << u" on the PHONE "_s << false << 50;
-        QTest::newRow("extended away, brb") << int(purple::kExtendedAway) << u"Be Right Back"_s << false << 14;
+        QTest::newRow("idle") << int(purple::Primitive::kAvailable) << QString() << true << 18;
+        QTest::newRow("busy, a message of one's own") << int(purple::Primitive::kUnavailable) << u"meeting"_s << false << 10;
+        QTest::newRow("on the phone, typed") << int(purple::Primitive::kUnavailable) << u" on the PHONE "_s << false << 50;
+        QTest::newRow("extended away, brb") << int(purple::Primitive::kExtendedAway) << u"Be Right Back"_s << false << 14;
         for (const int status : {2, 6, 10, 14, 34, 50, 66}) {
             const auto request = purple::purpleRequestFor(status).value();
-            QTest::addRow("menu: %d", status) << request.primitive << text(request.message) << false << status;
+            QTest::addRow("menu: %d", status) << int(request.primitive) << text(request.message) << false << status;
         }
     }
     void mapsStatuses() {
@@ -220,7 +220,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(bool, idle);
         QFETCH(int, status);
-        QCOMPARE(purple::statusFromPurple(primitive, message.toStdU16String(), idle), status);
+        QCOMPARE(purple::statusFromPurple(purple::Primitive(primitive), message.toStdU16String(), idle), status);
         for (const int unsettable : {1, 18, 99})
             QVERIFY(!purple::purpleRequestFor(unsettable));
     }
@@ -291,7 +291,7 @@ private slots:
         client->requestMyStatus(status::kBeRightBack);
         QTRY_COMPARE(calls(changes), (QStringList{u"SavedstatusNew(,5)"_s, u"SavedstatusSetMessage(40,Be Right Back)"_s,
                                                   u"SavedstatusActivate(40)"_s}));
-        set({{u"SavedstatusFindTransientByTypeAndMessage:%1"_s.arg(purple::kUnavailable), 41}});
+        set({{u"SavedstatusFindTransientByTypeAndMessage:%1"_s.arg(int(purple::Primitive::kUnavailable)), 41}});
         forgetCalls();
         client->requestMyStatus(status::kBusy);
         QTRY_COMPARE(calls(changes), QStringList{u"SavedstatusActivate(41)"_s});

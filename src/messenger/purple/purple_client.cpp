@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "messenger/purple/reads.h"
+#include "messenger/purple/call_group.h"
 #include "messenger/status_codes.h"
 
 namespace messenger::purple {
@@ -157,7 +157,8 @@ void PurpleClient::attachInLine(std::int32_t excluded,
                                 std::function<void(const std::optional<AccountFacts>&)> then,
                                 std::function<void(const Error&)> failed) {
     auto choice = std::make_shared<AccountChoice>();
-    inLine([this, excluded, choice](Reads& reads) { reader_.readAccount(reads, excluded, choice); },
+    inLine([this, excluded,
+            choice](CallGroup& calls) { reader_.readAccount(calls, excluded, choice); },
            [this, choice, then = std::move(then)] {
                then(choice->chosen);
                skipBaseline();
@@ -181,7 +182,7 @@ void PurpleClient::skipBaseline() {
     }
 }
 
-void PurpleClient::inLine(const std::function<void(Reads&)>& ask, std::function<void()> deliver,
+void PurpleClient::inLine(const std::function<void(CallGroup&)>& ask, std::function<void()> deliver,
                           std::function<void(const Error&)> failed,
                           std::optional<EventOrder::Place> reserved) {
     if (!bus_) {
@@ -196,17 +197,17 @@ void PurpleClient::inLine(const std::function<void(Reads&)>& ask, std::function<
         };
     }
     const EventOrder::Place place = reserved ? *reserved : order_.reserve();
-    auto reads =
-        Reads::make(*bus_, [this, place, deliver = std::move(deliver),
-                            failed = std::move(failed)](const std::optional<Error>& failure) {
+    auto calls =
+        CallGroup::make(*bus_, [this, place, deliver = std::move(deliver),
+                                failed = std::move(failed)](const std::optional<Error>& failure) {
             if (failure) {
                 order_.fill(place, [failed, error = *failure] { failed(error); });
             } else {
                 order_.fill(place, deliver);
             }
         });
-    ask(*reads);
-    reads->start();
+    ask(*calls);
+    calls->start();
 }
 
 // What every buddy and open conversation shows now, so that only later
@@ -218,17 +219,17 @@ void PurpleClient::readBaseline() {
     };
     auto baseline = std::make_shared<Baseline>();
     inLine(
-        [this, baseline](Reads& reads) {
-            reads.readInts(QStringLiteral("PurpleFindBuddies"), {account_, QString()},
-                           [this, r = &reads, baseline](const QList<std::int32_t>& buddies) {
+        [this, baseline](CallGroup& calls) {
+            calls.readInts(QStringLiteral("PurpleFindBuddies"), {account_, QString()},
+                           [this, r = &calls, baseline](const QList<std::int32_t>& buddies) {
                                baseline->buddies.resize(std::size_t(buddies.size()));
                                for (qsizetype i = 0; i < buddies.size(); ++i) {
                                    reader_.readBuddy(*r, buddies[i],
                                                      baseline->buddies[std::size_t(i)], nullptr);
                                }
                            });
-            reads.readInts(QStringLiteral("PurpleGetConversations"), {},
-                           [this, r = &reads, baseline](const QList<std::int32_t>& conversations) {
+            calls.readInts(QStringLiteral("PurpleGetConversations"), {},
+                           [this, r = &calls, baseline](const QList<std::int32_t>& conversations) {
                                baseline->conversations.resize(std::size_t(conversations.size()));
                                for (qsizetype i = 0; i < conversations.size(); ++i) {
                                    auto& [handle, members] =
@@ -424,15 +425,15 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
         throw Error(errc::kInvalidArgument, u"Your messenger client cannot be set to that status.");
     }
     // The answer comes as a status change; a failure is told when it comes.
-    auto reads = Reads::make(*bus_, [this](const std::optional<Error>& failure) {
+    auto calls = CallGroup::make(*bus_, [this](const std::optional<Error>& failure) {
         if (failure && failure->number() != errc::kClientGone) {
             sink_.clientFailed(*failure);
         }
     });
     const QString message = QString::fromStdU16String(request->message);
-    const std::int32_t primitive = request->primitive;
+    const auto primitive = std::int32_t(request->primitive);
     // As the client's own status box does: a transient saved status.
-    auto activate = [r = reads.get(), message, primitive] {
+    auto activate = [r = calls.get(), message, primitive] {
         r->readInt(QStringLiteral("PurpleSavedstatusFindTransientByTypeAndMessage"),
                    {primitive, message}, [r, message, primitive](std::int32_t saved) {
                        if (saved != 0) {
@@ -450,12 +451,13 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
                                   });
                    });
     };
-    if (primitive == kInvisible) {
+    if (request->primitive == Primitive::kInvisible) {
         // Signing off would be "offline"; appearing offline needs an
         // invisible status, which not every service has. Say so rather
         // than sign off.
-        reads->readInt(QStringLiteral("PurpleAccountGetStatusTypeWithPrimitive"),
-                       {account_, kInvisible}, [r = reads.get(), activate](std::int32_t type) {
+        calls->readInt(QStringLiteral("PurpleAccountGetStatusTypeWithPrimitive"),
+                       {account_, std::int32_t(Primitive::kInvisible)},
+                       [r = calls.get(), activate](std::int32_t type) {
                            if (type == 0) {
                                r->fail(toError(errc::kNotSupported,
                                                QStringLiteral("This account's service has no way "
@@ -468,7 +470,7 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
     } else {
         activate();
     }
-    reads->start();
+    calls->start();
 }
 
 std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName) {

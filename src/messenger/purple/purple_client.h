@@ -22,7 +22,7 @@
 
 namespace messenger::purple {
 
-class Reads;
+class CallGroup;
 
 // A libpurple client (Pidgin, Finch) reached over D-Bus. Attaching picks the
 // user's account: the one named, else the first active one that is
@@ -81,7 +81,7 @@ private:
 
     // Places an event in line: `ask` asks its reads, and in its turn
     // `deliver` runs, or `failed` (by default: told to the sink).
-    void inLine(const std::function<void(Reads&)>& ask, std::function<void()> deliver,
+    void inLine(const std::function<void(CallGroup&)>& ask, std::function<void()> deliver,
                 std::function<void(const Error&)> failed = {},
                 std::optional<EventOrder::Place> reserved = std::nullopt);
     // Places the choice of an account in line, and the place of what its

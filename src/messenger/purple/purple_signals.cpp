@@ -1,8 +1,8 @@
 #include <QDBusMessage>
 
 #include "messenger/known_contacts.h"
+#include "messenger/purple/call_group.h"
 #include "messenger/purple/purple_client.h"
-#include "messenger/purple/reads.h"
 
 // What each of the client's signals becomes: its place in line, the reads
 // it needs, and the event it is once delivered.
@@ -69,7 +69,8 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
     if (signal == QStringLiteral("AccountStatusChanged")) {
         claimSignOn(accountKey(account), intArgument(message, 1));
         const std::int32_t now = intArgument(message, 2);
-        inLine([this, now, presence](Reads& reads) { reader_.readStatusOf(reads, now, *presence); },
+        inLine([this, now,
+                presence](CallGroup& calls) { reader_.readStatusOf(calls, now, *presence); },
                [this, account, presence] {
                    if (account == account_) {
                        me_.primitive = presence->primitive;
@@ -81,9 +82,9 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
         auto signOn = std::make_shared<SignOn>();
         signOnsReading_.insert(accountKey(account), signOn);
         inLine(
-            [this, account, signOn, presence](Reads& reads) {
-                reads.readInt(QStringLiteral("PurpleAccountGetPresence"), {account},
-                              [this, r = &reads, signOn, presence](std::int32_t handle) {
+            [this, account, signOn, presence](CallGroup& calls) {
+                calls.readInt(QStringLiteral("PurpleAccountGetPresence"), {account},
+                              [this, r = &calls, signOn, presence](std::int32_t handle) {
                                   reader_.readPresence(*r, handle, signOn, *presence);
                               });
             },
@@ -95,7 +96,7 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
                 }
             });
     } else if (signal == QStringLiteral("AccountSignedOff")) {
-        inLine([](Reads&) {},
+        inLine([](CallGroup&) {},
                [this, account] {
                    if (account == account_) {
                        connected_ = false;
@@ -107,8 +108,8 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
         // change is one.
         auto alias = std::make_shared<QString>();
         inLine(
-            [account, alias](Reads& reads) {
-                reads.readString(QStringLiteral("PurpleAccountGetAlias"), {account},
+            [account, alias](CallGroup& calls) {
+                calls.readString(QStringLiteral("PurpleAccountGetAlias"), {account},
                                  [alias](const QString& value) { *alias = value; });
             },
             [this, account, alias] {
@@ -138,32 +139,32 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
 void PurpleClient::handleBuddySignal(const QString& signal, std::int32_t buddy,
                                      const QDBusMessage& message) {
     auto event = std::make_shared<BuddyEvent>();
-    std::function<void(Reads&)> ask;
+    std::function<void(CallGroup&)> ask;
     if (signal == QStringLiteral("BuddyStatusChanged")) {
         // The signal names the new status itself: read that, not what the
         // buddy shows by the time the reads are answered.
         claimSignOn(buddyKey(buddy), intArgument(message, 1));
         const std::int32_t now = intArgument(message, 2);
         event->signalled = Presence{};
-        ask = [this, buddy, now, event](Reads& reads) {
-            reader_.readBuddy(reads, buddy, *event, nullptr);
-            reader_.readStatusOf(reads, now, *event->signalled);
+        ask = [this, buddy, now, event](CallGroup& calls) {
+            reader_.readBuddy(calls, buddy, *event, nullptr);
+            reader_.readStatusOf(calls, now, *event->signalled);
         };
     } else if (signal == QStringLiteral("BuddySignedOn")) {
         auto signOn = std::make_shared<SignOn>();
         signOnsReading_.insert(buddyKey(buddy), signOn);
-        ask = [this, buddy, event, signOn](Reads& reads) {
-            reader_.readBuddy(reads, buddy, *event, signOn);
+        ask = [this, buddy, event, signOn](CallGroup& calls) {
+            reader_.readBuddy(calls, buddy, *event, signOn);
         };
     } else if (signal == QStringLiteral("BuddySignedOff")) {
-        event->signalled = Presence{kOffline, QString(), false};
-        ask = [this, buddy, event](Reads& reads) {
-            reader_.readBuddy(reads, buddy, *event, nullptr);
+        event->signalled = Presence{Primitive::kOffline, QString(), false};
+        ask = [this, buddy, event](CallGroup& calls) {
+            reader_.readBuddy(calls, buddy, *event, nullptr);
         };
     } else if (signal == QStringLiteral("BuddyIdleChanged")) {
         event->idle = intArgument(message, 2) != 0;
-        ask = [this, buddy, event](Reads& reads) {
-            reader_.readBuddy(reads, buddy, *event, nullptr);
+        ask = [this, buddy, event](CallGroup& calls) {
+            reader_.readBuddy(calls, buddy, *event, nullptr);
         };
     } else if (signal == QStringLiteral("BlistNodeAliased")) {
         event->nameEvent = true;
@@ -171,9 +172,9 @@ void PurpleClient::handleBuddySignal(const QString& signal, std::int32_t buddy,
             before.userType() == QMetaType::QString) {
             event->aliasBefore = before.toString();
         }
-        ask = [this, buddy, event](Reads& reads) {
-            reads.readInt(QStringLiteral("PurpleBlistNodeGetType"), {buddy},
-                          [this, r = &reads, buddy, event](std::int32_t type) {
+        ask = [this, buddy, event](CallGroup& calls) {
+            calls.readInt(QStringLiteral("PurpleBlistNodeGetType"), {buddy},
+                          [this, r = &calls, buddy, event](std::int32_t type) {
                               if (type == kBuddyNode) {
                                   reader_.readBuddy(*r, buddy, *event, nullptr);
                               }
@@ -233,21 +234,23 @@ void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t 
     if (signal == QStringLiteral("ConversationCreated")) {
         followed_.insert(conversation);
         auto members = std::make_shared<Members>();
-        inLine([this, conversation, members](
-                   Reads& reads) { reader_.readMembers(reads, conversation, account_, *members); },
-               [this, conversation, members] {
-                   if (members->account != account_) {
-                       return;
-                   }
-                   conversations_.insert(conversation, members->contacts());
-                   sink_.conversationOpened(
-                       std::make_shared<KnownConversation>(conversations_.value(conversation)));
-               });
+        inLine(
+            [this, conversation, members](CallGroup& calls) {
+                reader_.readMembers(calls, conversation, account_, *members);
+            },
+            [this, conversation, members] {
+                if (members->account != account_) {
+                    return;
+                }
+                conversations_.insert(conversation, members->contacts());
+                sink_.conversationOpened(
+                    std::make_shared<KnownConversation>(conversations_.value(conversation)));
+            });
     } else if (signal == QStringLiteral("DeletingConversation")) {
         followed_.remove(conversation);
         // libpurple frees the conversation before it says so: its members
         // are the ones remembered.
-        inLine([](Reads&) {},
+        inLine([](CallGroup&) {},
                [this, conversation] {
                    const auto members = conversations_.take(conversation);
                    if (!members.empty()) {
@@ -256,13 +259,15 @@ void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t 
                });
     } else if (followed_.contains(conversation)) {  // someone joined or left a chat
         auto members = std::make_shared<Members>();
-        inLine([this, conversation, members](
-                   Reads& reads) { reader_.readMembers(reads, conversation, account_, *members); },
-               [this, conversation, members] {
-                   if (conversations_.contains(conversation)) {
-                       conversations_.insert(conversation, members->contacts());
-                   }
-               });
+        inLine(
+            [this, conversation, members](CallGroup& calls) {
+                reader_.readMembers(calls, conversation, account_, *members);
+            },
+            [this, conversation, members] {
+                if (conversations_.contains(conversation)) {
+                    conversations_.insert(conversation, members->contacts());
+                }
+            });
     }
 }
 

@@ -36,14 +36,14 @@ bool sameMessage(std::u16string_view message, std::u16string_view wanted) {
 
 }  // namespace
 
-std::int32_t statusFromPurple(std::int32_t primitive, std::u16string_view message, bool idle) {
+std::int32_t statusFromPurple(Primitive primitive, std::u16string_view message, bool idle) {
     switch (primitive) {
-        case kAvailable:
-        case kMobile: return idle ? status::kIdle : status::kOnline;
-        case kUnavailable:
+        case Primitive::kAvailable:
+        case Primitive::kMobile: return idle ? status::kIdle : status::kOnline;
+        case Primitive::kUnavailable:
             return sameMessage(message, kOnThePhone) ? status::kOnThePhone : status::kBusy;
-        case kAway:
-        case kExtendedAway:
+        case Primitive::kAway:
+        case Primitive::kExtendedAway:
             if (sameMessage(message, kBeRightBack)) {
                 return status::kBeRightBack;
             }
@@ -51,21 +51,23 @@ std::int32_t statusFromPurple(std::int32_t primitive, std::u16string_view messag
                 return status::kOutToLunch;
             }
             return status::kAway;
-        case kInvisible: return status::kInvisible;
+        case Primitive::kInvisible: return status::kInvisible;
         default: return status::kOffline;
     }
 }
 
 std::optional<PurpleStatusRequest> purpleRequestFor(std::int32_t code) {
     switch (code) {
-        case status::kOnline: return PurpleStatusRequest{kAvailable, {}};
-        case status::kBusy: return PurpleStatusRequest{kUnavailable, {}};
+        case status::kOnline: return PurpleStatusRequest{Primitive::kAvailable, {}};
+        case status::kBusy: return PurpleStatusRequest{Primitive::kUnavailable, {}};
         case status::kOnThePhone:
-            return PurpleStatusRequest{kUnavailable, std::u16string(kOnThePhone)};
-        case status::kAway: return PurpleStatusRequest{kAway, {}};
-        case status::kBeRightBack: return PurpleStatusRequest{kAway, std::u16string(kBeRightBack)};
-        case status::kOutToLunch: return PurpleStatusRequest{kAway, std::u16string(kOutToLunch)};
-        case status::kInvisible: return PurpleStatusRequest{kInvisible, {}};
+            return PurpleStatusRequest{Primitive::kUnavailable, std::u16string(kOnThePhone)};
+        case status::kAway: return PurpleStatusRequest{Primitive::kAway, {}};
+        case status::kBeRightBack:
+            return PurpleStatusRequest{Primitive::kAway, std::u16string(kBeRightBack)};
+        case status::kOutToLunch:
+            return PurpleStatusRequest{Primitive::kAway, std::u16string(kOutToLunch)};
+        case status::kInvisible: return PurpleStatusRequest{Primitive::kInvisible, {}};
         default: return std::nullopt;
     }
 }

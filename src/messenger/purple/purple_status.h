@@ -9,8 +9,9 @@
 // other, so that every status the menu sets reads back as itself.
 namespace messenger::purple {
 
-// libpurple's status primitives.
-enum Primitive : std::int32_t {
+// libpurple's status primitives, as its PurpleStatusPrimitive numbers them
+// (not the messenger status codes).
+enum class Primitive : std::int32_t {
     kUnset = 0,
     kOffline = 1,
     kAvailable = 2,
@@ -26,10 +27,10 @@ inline constexpr std::u16string_view kBeRightBack = u"Be Right Back";
 inline constexpr std::u16string_view kOnThePhone = u"On The Phone";
 inline constexpr std::u16string_view kOutToLunch = u"Out To Lunch";
 
-std::int32_t statusFromPurple(std::int32_t primitive, std::u16string_view message, bool idle);
+std::int32_t statusFromPurple(Primitive primitive, std::u16string_view message, bool idle);
 
 struct PurpleStatusRequest {
-    std::int32_t primitive;
+    Primitive primitive;
     std::u16string message;
 };
 // What to ask libpurple for to set a status; nothing for codes that cannot
