@@ -4,6 +4,7 @@
 // signals, accounts and clients and buses going), the choice of account and
 // the status mapping.
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusVirtualObject>
 #include <QMutex>
 #include <QProcess>
@@ -52,11 +53,13 @@ public:
     QHash<QString, QVariant> replies;  // method (or method:first argument) -> reply
     QStringList calls;                 // method(argument,...)
     bool holding = false;
+    QString holdFrom;  // holding starts with a call of this method
     QList<std::pair<QDBusMessage, QDBusConnection>> held;
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         QMutexLocker lock(&mutex);
+        holding = holding || message.member().mid(6) == holdFrom;
         if (holding)
             held << std::pair{message, connection};
         else
@@ -66,6 +69,7 @@ public:
     void release() {
         QMutexLocker lock(&mutex);
         holding = false;
+        holdFrom.clear();
         for (const auto& [message, connection] : std::exchange(held, {}))
             answer(message, connection);
     }
@@ -97,10 +101,17 @@ class TestPurple : public QObject, public EventSink {
     QDBusConnection service_{QString()};
     int connections_ = 0;
     QStringList events_;
+    QStringList errorTexts_;
+    QString throwFor_;  // a contact whose status change the sink fails on
     Client* client_ = nullptr;
 
     static QString text(const std::u16string& string) { return QString::fromStdU16String(string); }
-    static QString firstMember(const WindowPtr& w) { return text(w->contacts()->item(0)->signinName()); }
+    static QString members(const WindowPtr& w) {
+        QStringList names;
+        for (int i = 0; i < w->contacts()->count(); ++i)
+            names << text(w->contacts()->item(i)->signinName());
+        return names.join(u'+');
+    }
     static QVariant ints(const QList<int>& handles) { return QVariant::fromValue(handles); }
     void set(std::initializer_list<std::pair<QString, QVariant>> replies, bool replace = false) {
         QMutexLocker lock(&fake_.mutex);
@@ -117,6 +128,10 @@ class TestPurple : public QObject, public EventSink {
     void forgetCalls() {
         QMutexLocker lock(&fake_.mutex);
         fake_.calls.clear();
+    }
+    void holdFrom(const QString& method) {
+        QMutexLocker lock(&fake_.mutex);
+        fake_.holdFrom = method;
     }
     void signal(const QString& name, const QVariantList& arguments) {
         QDBusMessage message = QDBusMessage::createSignal(purple::kPath, purple::kInterface, name);
@@ -137,8 +152,16 @@ class TestPurple : public QObject, public EventSink {
         return service_.registerVirtualObject(purple::kPath, &fake_) && service_.registerService(purple::kService);
     }
     void leaveBus() { QDBusConnection::disconnectFromBus(std::exchange(service_, QDBusConnection(QString())).name()); }
-    std::unique_ptr<Client> attach(const QString& account = {}) {
-        purple::PurpleClient::Timing timing{std::chrono::milliseconds(20), kTries, std::chrono::milliseconds(1000)};
+    std::unique_ptr<Client> attach(const QString& account = {},
+                                   std::chrono::milliseconds callTimeout = std::chrono::milliseconds(60000),
+                                   std::chrono::milliseconds startupTimeout = std::chrono::milliseconds(5000)) {
+        purple::PurpleClient::Timing timing;
+        timing.bus.callTimeout = callTimeout;
+        timing.startupTimeout = startupTimeout;
+        timing.attachRetryFirst = timing.attachRetryLast = std::chrono::milliseconds(20);
+        timing.attachTriesBeforeTelling = kTries;
+        timing.bus.patience = std::chrono::milliseconds(1000);
+        timing.bus.busCheck = std::chrono::milliseconds(60000);
         timing.busRetryFirst = timing.busRetryLast = std::chrono::milliseconds(50);
         auto client = std::make_unique<purple::PurpleClient>([this](const QString& name) { return open(name); },
                                                              *this, account, timing);
@@ -161,13 +184,18 @@ class TestPurple : public QObject, public EventSink {
 public:
     void contactNameChanged(const ContactPtr& c) override { events_ << u"name:"_s + text(c->friendlyName()); }
     void contactStatusChanged(const ContactPtr& c) override {
+        if (text(c->signinName()) == throwFor_)
+            throw std::runtime_error("the sink failed");
         events_ << u"status:%1:%2"_s.arg(text(c->signinName())).arg(c->status());
     }
-    void conversationOpened(const WindowPtr& w) override { events_ << u"opened:"_s + firstMember(w); }
-    void conversationClosed(const WindowPtr& w) override { events_ << u"closed:"_s + firstMember(w); }
+    void conversationOpened(const WindowPtr& w) override { events_ << u"opened:"_s + members(w); }
+    void conversationClosed(const WindowPtr& w) override { events_ << u"closed:"_s + members(w); }
     void myNameChanged() override { events_ << u"my name:"_s + text(client_->myFriendlyName()); }
     void myStatusChanged() override { events_ << u"my status:%1"_s.arg(client_->myStatus()); }
-    void clientFailed(const Error& e) override { events_ << u"error:%1"_s.arg(quint32(e.number()), 0, 16); }
+    void clientFailed(const Error& e) override {
+        events_ << u"error:%1"_s.arg(quint32(e.number()), 0, 16);
+        errorTexts_ << text(e.description());
+    }
 
 private slots:
     void initTestCase() {
@@ -183,6 +211,8 @@ private slots:
     // 502 extended away, 503 available.
     void init() {
         events_.clear();
+        errorTexts_.clear();
+        throwFor_.clear();
         set({{u"AccountsGetAllActive"_s, ints({10})}, {u"AccountIsConnected"_s, 1}}, true);  // afresh
         set({{u"AccountGetAlias"_s, u"Alice"_s}, {u"AccountGetStatusTypeWithPrimitive"_s, 0}, {u"FindBuddy"_s, 20}});
         set({{u"AccountGetUsername"_s, u"alice@example.org/pc"_s}});
@@ -280,11 +310,11 @@ private slots:
         signal(u"BlistNodeAliased"_s, {20, u"Bob"_s});
         signal(u"DeletingConversation"_s, {30});
         signal(u"BuddySignedOn"_s, {u"not a handle"_s});
-        signal(u"BuddySignedOn"_s, {29});        // a buddy already gone
+        signal(u"BuddySignedOn"_s, {29});        // a buddy already gone: nothing to tell
         signal(u"ConversationCreated"_s, {31});  // answered with the wrong type
         QTRY_COMPARE(events_, (QStringList{u"opened:bob@example.org"_s, u"my status:10"_s, u"status:bob@example.org:2"_s,
                                            u"my name:Alice L."_s, u"name:Bobby"_s, u"closed:bob@example.org"_s,
-                                           u"error:80040304"_s, u"error:80040301"_s, u"error:80040304"_s}));
+                                           u"error:80040304"_s, u"error:80040304"_s}));
 
         const QString changes = u"Savedstatus(New|Set|Activate)"_s;
         forgetCalls();
@@ -368,20 +398,29 @@ private slots:
 
     // The client leaving the bus, even in the middle of a call, is told
     // once; while it is away there is no client to attach to. Back, it is
-    // attached again once its account is there, and what it signals
-    // meanwhile is not lost; if no account is ever there, that is told once. The bus itself going away is the client gone too, and a
-    // bus at the same address is reached again.
+    // attached again once its account is there, however late, and what it
+    // signals meanwhile is not lost; an account that is not there after a
+    // few tries is told once, and still waited for. The bus itself going
+    // away is the client gone too, and a bus at the same address is
+    // reached again. The restarted client's handles mean other buddies.
     void clientLeavesAndComesBack_data() {
         QTest::addColumn<QString>("leaving");
-        QTest::addColumn<QList<int>>("accounts");
-        QTest::newRow("quits, back") << u"quits"_s << QList<int>{10};
-        QTest::newRow("quits mid-call, back without an account") << u"mid-call"_s << QList<int>{};
-        QTest::newRow("the bus goes, and comes back") << u"bus"_s << QList<int>{10};
+        QTest::addColumn<bool>("accountLate");
+        QTest::newRow("quits, back") << u"quits"_s << false;
+        QTest::newRow("quits mid-call, back, its account late") << u"mid-call"_s << true;
+        QTest::newRow("the bus goes, and comes back") << u"bus"_s << false;
+        QTest::newRow("the bus goes, back, the account late") << u"bus"_s << true;
     }
     void clientLeavesAndComesBack() {
         QFETCH(QString, leaving);
-        QFETCH(QList<int>, accounts);
+        QFETCH(bool, accountLate);
+        buddies(2);
         const auto client = attach();
+        // Once a change is told, what every buddy showed is known.
+        set({{u"StatusGetType:7001"_s, 501}});
+        signal(u"BuddyStatusChanged"_s, {101, 2101, 7001});
+        QTRY_COMPARE(events_, QStringList{u"status:b101:10"_s});
+        events_.clear();
         if (leaving == u"bus"_s) {
             daemon_.kill();
             daemon_.waitForFinished();
@@ -391,7 +430,11 @@ private slots:
             fake_.holding = true;
         }
         signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});
-        QTest::qWait(50);
+        if (leaving == u"mid-call"_s)
+            QTRY_VERIFY([&] {
+                QMutexLocker lock(&fake_.mutex);
+                return !fake_.held.isEmpty();
+            }());
         if (leaving != u"bus"_s)
             leaveBus();
         fake_.release();
@@ -401,22 +444,139 @@ private slots:
             QDBusConnection::disconnectFromBus(service_.name());
             QVERIFY(startBus());
             QCOMPARE(errorOf([&] { attach(); }), errc::kClassNotRegistered);
+            // Signals sent before the program is back on the bus never reach it.
+            const QDBusConnection look = open(u"look"_s);
+            QTRY_COMPARE(look.interface()->registeredServiceNames().value().filter(u":"_s).size(), 2);
+            QDBusConnection::disconnectFromBus(u"look"_s);
         }
-        // Back signed off, and signing on while it is being attached to.
-        set({{u"AccountsGetAllActive"_s, ints(accounts)}, {u"AccountIsConnected"_s, 0}});
+        // Back signed off, its buddies' handles swapped, b100 away; it and
+        // b100 sign on while it is being attached to.
+        set({{u"AccountsGetAllActive"_s, ints(accountLate ? QList<int>{} : QList<int>{10})},
+             {u"AccountIsConnected"_s, 0}});
+        set({{u"BuddyGetName:100"_s, u"b101"_s}, {u"BuddyGetName:101"_s, u"b100"_s}});
+        set({{u"BuddyGetPresence:101"_s, 1200}, {u"PresenceGetActiveStatus:1200"_s, 2102}, {u"StatusGetType:2102"_s, 502}});
         forgetCalls();
         {
             QMutexLocker lock(&fake_.mutex);
             fake_.holding = true;
         }
         QVERIFY(comeBack());
-        QTest::qWait(100);
         signal(u"AccountSignedOn"_s, {10});
+        signal(u"BuddySignedOn"_s, {101});
         fake_.release();
-        QTRY_COMPARE(events_.size(), 3);
-        QTest::qWait((kTries + 2) * 20);
-        QCOMPARE(events_.last(), accounts.isEmpty() ? u"error:80040307"_s : u"my status:2"_s);
-        QCOMPARE(calls(u"AccountsGetAllActive"_s).size(), accounts.isEmpty() ? kTries : 1);
+        if (accountLate) {
+            QTRY_COMPARE(events_.mid(2), QStringList{u"error:80040307"_s});
+            QTRY_VERIFY(calls(u"AccountsGetAllActive"_s).size() > kTries + 1);
+            set({{u"AccountsGetAllActive"_s, ints({10})}, {u"AccountIsConnected"_s, 1}});
+        }
+        QTRY_COMPARE(events_.mid(accountLate ? 3 : 2).value(0), u"my status:2"_s);
+        if (accountLate)  // signed on before its account could be followed
+            signal(u"BuddySignedOn"_s, {101});
+        QTRY_COMPARE(events_.mid(accountLate ? 3 : 2), (QStringList{u"my status:2"_s, u"status:b100:34"_s}));
+        QCOMPARE(events_.count(u"error:80040307"_s), accountLate ? 1 : 0);
+    }
+
+    // Disabled and removed back to back (libpurple's delete) while the
+    // client has not answered yet: told once, as a removal, the next
+    // account followed, and its buddies' changes logged.
+    void deletedAccountIsFollowedByTheNext() {
+        set({{u"AccountsGetAllActive"_s, ints({10, 12})}, {u"AccountGetUsername:12"_s, u"carol@example.org"_s}});
+        set({{u"AccountGetAlias:12"_s, u"Carol"_s}, {u"BuddyGetAccount"_s, 12}, {u"AccountIsConnected:10"_s, 1}});
+        set({{u"AccountIsConnected:12"_s, 0}});
+        const auto client = attach();
+        QCOMPARE(text(client->mySigninName()), u"alice@example.org"_s);
+        {
+            QMutexLocker lock(&fake_.mutex);
+            fake_.holding = true;
+        }
+        set({{u"AccountsGetAllActive"_s, ints({12})}});
+        signal(u"AccountDisabled"_s, {10});
+        signal(u"AccountRemoved"_s, {10});
+        signal(u"AccountEnabled"_s, {12});  // followed by then: nothing to do
+        fake_.release();
+        QTRY_COMPARE(events_, (QStringList{u"error:80040307"_s, u"my name:Carol"_s, u"my status:1"_s}));
+        QVERIFY(errorTexts_[0].contains(u"was removed"_s));
+        set({{u"StatusGetType:23"_s, 501}});
+        signal(u"BuddyStatusChanged"_s, {20, 22, 23});
+        QTRY_COMPARE(events_.mid(3), QStringList{u"status:bob@example.org:10"_s});
+    }
+
+    // Changes signalled while what every buddy shows is still being read
+    // are changes, even when the reading comes back with what they led to;
+    // a change of message only is none. A delivery that fails is told and
+    // the events behind it still come.
+    void changesWhileReadingBuddiesAreLogged() {
+        buddies(4);
+        // The client already shows what the changes led to: b100 busy, b101 offline.
+        set({{u"PresenceGetActiveStatus:1100"_s, 7001}, {u"StatusGetType:7001"_s, 501}});
+        set({{u"PresenceGetActiveStatus:1101"_s, 7002}, {u"StatusGetType:7002"_s, 7003}});
+        set({{u"StatusTypeGetPrimitive:7003"_s, int(purple::Primitive::kOffline)}});
+        set({{u"StatusGetType:7000"_s, 502}});
+        throwFor_ = u"b103"_s;
+        holdFrom(u"BuddyGetAlias"_s);  // the reading of each buddy
+        const auto client = attach();
+        signal(u"BuddyStatusChanged"_s, {100, 2100, 7000});  // away,
+        signal(u"BuddyStatusChanged"_s, {100, 7000, 7001});  // then busy
+        signal(u"BuddySignedOff"_s, {101});
+        signal(u"BuddyStatusChanged"_s, {102, 2102, 2102});  // a new message only
+        signal(u"BuddyStatusChanged"_s, {103, 2103, 7001});  // the sink fails on it
+        signal(u"BuddyStatusChanged"_s, {100, 7001, 2100});  // online again
+        fake_.release();
+        QTRY_COMPARE(events_, (QStringList{u"status:b100:34"_s, u"status:b100:10"_s, u"status:b101:1"_s,
+                                           u"error:80040305"_s, u"status:b100:2"_s}));
+    }
+
+    // A client that lets a call time out while a long list of buddies is
+    // read: what waits is dropped and told once (not waited out batch by
+    // batch), and once it answers again the list is read afresh, once, and
+    // changes are logged again at once.
+    void hungClientIsReadAfresh() {
+        buddies(5000);
+        holdFrom(u"BuddyGetAlias"_s);  // the reading of each buddy
+        const auto client = attach({}, std::chrono::milliseconds(300));
+        QTRY_COMPARE(events_, QStringList{u"error:80040303"_s});
+        QVERIFY(errorTexts_[0].contains(u"afresh"_s));
+        QCOMPARE(errorOf([&] { client->requestMyStatus(status::kBusy); }), errc::kTimeout);
+        forgetCalls();
+        fake_.release();
+        set({{u"StatusGetType:7001"_s, 501}});
+        QTRY_VERIFY(!calls(u"^FindBuddies"_s).isEmpty());
+        signal(u"BuddyStatusChanged"_s, {5099, 6099, 7001});
+        QTRY_COMPARE_WITH_TIMEOUT(events_.mid(1), QStringList{u"status:b5099:10"_s}, 20000);
+        QCOMPARE(calls(u"^FindBuddies"_s).size(), 1);
+    }
+
+    // Start-up that gives up says so once, and leaves no connection behind.
+    void startupGivesUpOnce() {
+        {
+            QMutexLocker lock(&fake_.mutex);
+            fake_.holding = true;
+        }
+        QCOMPARE(errorOf([&] { attach({}, std::chrono::milliseconds(60000), std::chrono::milliseconds(1500)); }), errc::kTimeout);
+        fake_.release();
+        QCOMPARE(events_, QStringList{});
+        QVERIFY(!QDBusConnection(u"quavel-purple-1"_s).isConnected());
+    }
+
+    // A group chat opens with those in the room then, whoever joins or
+    // leaves before its members are read.
+    void chatOpensWithThoseInTheRoom() {
+        set({{u"ConversationGetType:32"_s, 2}, {u"ConversationGetChatData"_s, 33}, {u"ConvChatGetNick"_s, u"alice"_s}});
+        set({{u"ConvChatGetUsers"_s, ints({1, 2, 3})}, {u"ConvChatCbGetName:1"_s, u"alice"_s}});
+        set({{u"ConvChatCbGetName:2"_s, u"dave"_s}, {u"ConvChatCbGetName:3"_s, u"erin"_s}});
+        const auto client = attach();
+        {
+            QMutexLocker lock(&fake_.mutex);
+            fake_.holding = true;
+        }
+        signal(u"ConversationCreated"_s, {32});
+        signal(u"ChatBuddyJoined"_s, {32, u"erin"_s, 0, false});  // in the room already
+        signal(u"ChatBuddyJoined"_s, {32, u"dave"_s, 0, true});   // came after
+        signal(u"ChatBuddyJoined"_s, {32, u"frank"_s, 0, true});
+        signal(u"ChatBuddyLeft"_s, {32, u"frank"_s, u""_s});
+        signal(u"ChatBuddyLeft"_s, {32, u"gus"_s, u""_s});  // left after it opened
+        fake_.release();
+        QTRY_COMPARE(events_, QStringList{u"opened:erin+gus"_s});
     }
 
     void cleanupTestCase() {

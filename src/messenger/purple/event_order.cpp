@@ -2,6 +2,22 @@
 
 namespace messenger::purple {
 
+namespace {
+
+// Whatever a delivery does, the line is free again afterwards.
+class Delivering {
+public:
+    explicit Delivering(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Delivering() { flag_ = false; }
+    Delivering(const Delivering&) = delete;
+    Delivering& operator=(const Delivering&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
 void EventOrder::fill(Place place, Delivery delivery) {
     if (place < first_ || place - first_ >= waiting_.size()) {
         return;
@@ -11,14 +27,18 @@ void EventOrder::fill(Place place, Delivery delivery) {
     if (delivering_) {
         return;
     }
-    delivering_ = true;
+    const Delivering guard(delivering_);
     while (!waiting_.empty() && waiting_.front()) {
         Delivery next = std::move(*waiting_.front());
         waiting_.pop_front();
         ++first_;
-        next();
+        // One bad event must not stop the line: the rest are still told.
+        try {
+            next();
+        } catch (...) {
+            thrown_(std::current_exception());
+        }
     }
-    delivering_ = false;
 }
 
 void EventOrder::clear() {

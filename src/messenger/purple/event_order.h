@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -14,6 +15,10 @@ class EventOrder {
 public:
     using Place = std::uint64_t;
     using Delivery = std::function<void()>;
+    // Told of a delivery that threw; the events after it are still delivered.
+    using Thrown = std::function<void(std::exception_ptr)>;
+
+    explicit EventOrder(Thrown thrown) : thrown_(std::move(thrown)) {}
 
     Place reserve() {
         waiting_.emplace_back();
@@ -30,6 +35,7 @@ private:
     std::deque<std::optional<Delivery>> waiting_;
     Place first_ = 0;  // the place of waiting_.front()
     bool delivering_ = false;
+    Thrown thrown_;
 };
 
 }  // namespace messenger::purple

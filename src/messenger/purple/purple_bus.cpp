@@ -9,12 +9,18 @@ namespace messenger::purple {
 
 namespace {
 
-// A hung client's calls end after this, each as a failure.
-constexpr int kCallTimeoutMs = 60'000;
 // Requests in flight at once: well under the bus daemon's limit on
 // outstanding replies per connection, and enough to keep the client busy.
 constexpr qsizetype kMaxInFlight = 256;
-constexpr std::chrono::milliseconds kHealthInterval{250};
+
+// Whether a failed call timed out, as against the client quitting before
+// it answered (the bus daemon says NoReply for both).
+bool timedOut(const QDBusMessage& reply) {
+    const QString name = reply.errorName();
+    return name == QStringLiteral("org.freedesktop.DBus.Error.Timeout") ||
+           (name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") &&
+            !reply.errorMessage().contains(QStringLiteral("disconnected")));
+}
 
 // In the program's voice; the D-Bus error's name stays in parentheses for
 // whoever has to look further.
@@ -28,15 +34,7 @@ Error failure(const QString& method, const QDBusMessage& reply) {
                            why);
     }
     // The bus daemon's answer for a client that quit before answering.
-    const bool quit = name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") &&
-                      reply.errorMessage().contains(QStringLiteral("disconnected"));
-    if (!quit && (name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") ||
-                  name == QStringLiteral("org.freedesktop.DBus.Error.Timeout"))) {
-        return toError(errc::kTimeout,
-                       QStringLiteral("Your messenger client did not answer in time, so one "
-                                      "change could not be read.") +
-                           why);
-    }
+    const bool quit = name == QStringLiteral("org.freedesktop.DBus.Error.NoReply");
     if (quit || name == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown") ||
         name == QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner") ||
         name == QStringLiteral("org.freedesktop.DBus.Error.Disconnected")) {
@@ -55,9 +53,8 @@ Error toError(std::int32_t number, const QString& text) {
     return Error(number, text.toStdU16String());
 }
 
-PurpleBus::PurpleBus(QDBusConnection connection, const QStringList& signalNames,
-                     std::chrono::milliseconds patience)
-    : connection_(std::move(connection)), signalNames_(signalNames), patience_(patience) {
+PurpleBus::PurpleBus(QDBusConnection connection, const QStringList& signalNames, Limits limits)
+    : connection_(std::move(connection)), signalNames_(signalNames), limits_(limits) {
     // Every signal is taken as a whole message and read by the caller: the
     // signatures libpurple's introspection gives are wrong for strings.
     for (const QString& name : signalNames_) {
@@ -67,14 +64,22 @@ PurpleBus::PurpleBus(QDBusConnection connection, const QStringList& signalNames,
         kService, connection_,
         QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
         this);
-    QObject::connect(serviceWatcher_, &QDBusServiceWatcher::serviceUnregistered, this,
-                     &PurpleBus::clientLeft);
+    QObject::connect(serviceWatcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        hung_ = false;  // a client that left hangs no more
+        emit clientLeft();
+    });
     QObject::connect(serviceWatcher_, &QDBusServiceWatcher::serviceRegistered, this,
                      &PurpleBus::clientArrived);
-    // Qt says nothing when the bus goes away: look.
-    health_.setInterval(kHealthInterval);
-    QObject::connect(&health_, &QTimer::timeout, this, &PurpleBus::checkHealth);
-    health_.start();
+    patienceTimer_.setSingleShot(true);
+    QObject::connect(&patienceTimer_, &QTimer::timeout, this, &PurpleBus::checkPatience);
+    // Qt says nothing when the bus goes away unless a call is waiting: look
+    // now and then, seldom enough that an idle program sleeps.
+    connection_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                        QStringLiteral("org.freedesktop.DBus.Local"),
+                        QStringLiteral("Disconnected"), this, SLOT(checkBus()));
+    busCheck_.setInterval(limits_.busCheck);
+    QObject::connect(&busCheck_, &QTimer::timeout, this, &PurpleBus::checkBus);
+    busCheck_.start();
 }
 
 PurpleBus::~PurpleBus() {
@@ -97,37 +102,54 @@ void PurpleBus::onSignal(const QDBusMessage& message) {
 
 void PurpleBus::retire() {
     retired_ = true;
-    health_.stop();
+    patienceTimer_.stop();
+    busCheck_.stop();
     queued_.clear();
     serviceWatcher_->disconnect(this);
 }
 
 void PurpleBus::call(const QString& method, const QVariantList& arguments, QLatin1String signature,
                      Answer answer) {
-    Request request{method, arguments, signature, std::move(answer)};
-    if (inFlight_.size() >= kMaxInFlight || !queued_.empty()) {
-        queued_.push_back(std::move(request));
-    } else {
-        send(std::move(request));
+    if (hung_ || retired_) {
+        return;
     }
+    Request request{method, arguments, signature, std::move(answer)};
+    if (inFlight_.size() < kMaxInFlight && queued_.empty()) {
+        send(std::move(request));
+        return;
+    }
+    if (queued_.size() >= limits_.maxQueued) {
+        dropBacklog(false);
+        return;
+    }
+    queued_.push_back(std::move(request));
 }
 
 void PurpleBus::send(Request request) {
     QDBusMessage message =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, request.method);
     message.setArguments(request.arguments);
-    auto* watcher =
-        new QDBusPendingCallWatcher(connection_.asyncCall(message, kCallTimeoutMs), this);
+    auto* watcher = new QDBusPendingCallWatcher(
+        connection_.asyncCall(message, int(limits_.callTimeout.count())), this);
     QElapsedTimer sent;
     sent.start();
     inFlight_.insert(watcher, InFlight{std::move(request), sent});
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this,
                      [this, watcher] { finished(watcher); });
+    if (!patienceTimer_.isActive() && !toldNotAnswering_) {
+        patienceTimer_.start(limits_.patience);
+    }
 }
 
 void PurpleBus::finished(QDBusPendingCallWatcher* watcher) {
     watcher->deleteLater();
     if (retired_) {
+        return;
+    }
+    const QDBusMessage reply = watcher->reply();
+    if (reply.type() == QDBusMessage::ErrorMessage && timedOut(reply)) {
+        inFlight_.remove(watcher);
+        dropBacklog(true);
         return;
     }
     const Request request = inFlight_.take(watcher).request;
@@ -138,9 +160,12 @@ void PurpleBus::finished(QDBusPendingCallWatcher* watcher) {
     }
     if (waiting() == 0) {
         toldNotAnswering_ = false;
+        patienceTimer_.stop();
     }
-    const QDBusMessage reply = watcher->reply();
     if (reply.type() == QDBusMessage::ErrorMessage) {
+        if (!connection_.isConnected()) {
+            checkBus();
+        }
         request.answer({}, failure(request.method, reply));
         return;
     }
@@ -161,24 +186,68 @@ void PurpleBus::finished(QDBusPendingCallWatcher* watcher) {
     request.answer(value, std::nullopt);
 }
 
-void PurpleBus::checkHealth() {
-    if (!connection_.isConnected()) {
-        if (!lost_) {
-            lost_ = true;
-            health_.stop();
-            emit busLost();
-        }
-        return;
+void PurpleBus::dropBacklog(bool hung) {
+    const int dropped = waiting() + 1;  // the call that timed out or did not fit
+    for (auto it = inFlight_.cbegin(); it != inFlight_.cend(); ++it) {
+        it.key()->disconnect(this);
+        it.key()->deleteLater();
     }
-    if (toldNotAnswering_) {
-        return;
-    }
-    for (const InFlight& call : std::as_const(inFlight_)) {
-        if (call.sent.elapsed() > patience_.count()) {
-            toldNotAnswering_ = true;
-            emit clientNotAnswering();
+    inFlight_.clear();
+    queued_.clear();
+    patienceTimer_.stop();
+    toldNotAnswering_ = false;
+    hung_ = true;
+    emit backlogDropped(hung, dropped);
+    probe();
+}
+
+// One call at a time, behind everything sent before: its answer means the
+// client has worked through the backlog.
+void PurpleBus::probe() {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        kService, kPath, kInterface, QStringLiteral("PurpleAccountsGetAllActive"));
+    auto* watcher = new QDBusPendingCallWatcher(
+        connection_.asyncCall(message, int(limits_.callTimeout.count())), this);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        if (retired_ || !hung_) {
             return;
         }
+        const QDBusMessage reply = watcher->reply();
+        if (reply.type() == QDBusMessage::ErrorMessage && timedOut(reply)) {
+            probe();
+            return;
+        }
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            hung_ = false;
+            emit answersAgain();
+        }
+        // Otherwise the client or the bus is gone, and that is told apart.
+    });
+}
+
+void PurpleBus::checkPatience() {
+    qint64 oldest = 0;
+    for (const InFlight& call : std::as_const(inFlight_)) {
+        oldest = std::max(oldest, call.sent.elapsed());
+    }
+    if (inFlight_.isEmpty() || toldNotAnswering_) {
+        return;
+    }
+    if (oldest > limits_.patience.count()) {
+        toldNotAnswering_ = true;
+        emit clientNotAnswering();
+        return;
+    }
+    patienceTimer_.start(std::chrono::milliseconds(limits_.patience.count() - oldest + 1));
+}
+
+void PurpleBus::checkBus() {
+    if (!connection_.isConnected() && !lost_ && !retired_) {
+        lost_ = true;
+        busCheck_.stop();
+        patienceTimer_.stop();
+        emit busLost();
     }
 }
 

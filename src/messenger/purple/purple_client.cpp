@@ -2,8 +2,10 @@
 
 #include <QEventLoop>
 
+#include <exception>
 #include <utility>
 
+#include "messenger/known_contacts.h"
 #include "messenger/purple/call_group.h"
 #include "messenger/status_codes.h"
 
@@ -23,18 +25,71 @@ const QStringList kSignals = {
 
 }  // namespace
 
+namespace {
+
+// Line breaks and other controls in text the user typed are not to break
+// or hide an error message.
+QString onOneLine(const QString& text) {
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            continue;  // CR LF is one break
+        }
+        if (c == u'\n' || c == u'\r' || c == QChar(0x85) || c == QChar(0x2028) ||
+            c == QChar(0x2029)) {
+            shown += u' ';
+        } else if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) {
+            shown += QChar(QChar::ReplacementCharacter);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
 PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& accountName,
                            Timing timing)
-    : openBus_(std::move(openBus)), sink_(sink), accountName_(accountName), timing_(timing) {
+    : openBus_(std::move(openBus)),
+      sink_(sink),
+      accountName_(accountName),
+      timing_(timing),
+      order_([this](std::exception_ptr thrown) {
+          // A delivery that threw lost its own event only; say so.
+          try {
+              std::rethrow_exception(thrown);
+          } catch (const Error& error) {
+              sink_.clientFailed(error);
+          } catch (const std::exception& error) {
+              sink_.clientFailed(
+                  toError(errc::kBusFailure, QStringLiteral("One change could not be logged: %1")
+                                                 .arg(QString::fromLocal8Bit(error.what()))));
+          } catch (...) {
+              sink_.clientFailed(
+                  toError(errc::kBusFailure, QStringLiteral("One change could not be logged.")));
+          }
+      }) {
+    attachRetry_.setSingleShot(true);
+    QObject::connect(&attachRetry_, &QTimer::timeout, this, &PurpleClient::tryAttach);
+    busRetry_.setSingleShot(true);
+    QObject::connect(&busRetry_, &QTimer::timeout, this, &PurpleClient::tryBus);
+    try {
+        attachAtStart();
+    } catch (...) {
+        retireBus();  // a client that never was leaves no connection behind
+        throw;
+    }
+    starting_ = false;
+}
+
+void PurpleClient::attachAtStart() {
     const Error notFound(
         errc::kClassNotRegistered,
         u"No messenger client was found: neither Pidgin nor Finch is on this session's bus. "
         u"Start Pidgin or Finch and sign in, then start Quavel Logger again. To try Quavel "
         u"Logger without one, start it with --demo.");
-    reattach_.setInterval(timing_.reattachInterval);
-    QObject::connect(&reattach_, &QTimer::timeout, this, &PurpleClient::tryAttach);
-    busRetry_.setSingleShot(true);
-    QObject::connect(&busRetry_, &QTimer::timeout, this, &PurpleClient::tryBus);
     if (!connectBus() || !bus_->clientIsThere()) {
         throw notFound;
     }
@@ -48,10 +103,10 @@ PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& acco
     std::optional<Error> failure;
     attachInLine(
         0,
-        [&](const std::optional<AccountFacts>& chosen) {
+        [&](const std::optional<AccountFacts>& chosen, const BaselinePtr& baseline) {
             if (chosen) {
                 adopt(*chosen, false);
-                readBaseline();
+                readBaseline(baseline);
             }
             found = chosen.has_value();
             done = true;
@@ -67,7 +122,6 @@ PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& acco
         loop.exec();
     }
     if (!done) {
-        order_.clear();
         throw toError(errc::kTimeout,
                       QStringLiteral("Your messenger client did not answer within %1 seconds. "
                                      "Wait until Pidgin or Finch answers again, then start "
@@ -94,25 +148,31 @@ bool PurpleClient::connectBus() {
         return false;
     }
     busName_ = connection.name();
-    bus_ = new PurpleBus(connection, kSignals, timing_.patience);
+    bus_ = new PurpleBus(connection, kSignals, timing_.bus);
     bus_->setParent(this);
     QObject::connect(bus_, &PurpleBus::signalReceived, this, &PurpleClient::onSignal);
     QObject::connect(bus_, &PurpleBus::clientLeft, this, &PurpleClient::onClientLeft);
-    QObject::connect(bus_, &PurpleBus::clientArrived, this, &PurpleClient::onClientArrived);
+    QObject::connect(bus_, &PurpleBus::clientArrived, this, [this] { startAttaching(false); });
     QObject::connect(bus_, &PurpleBus::busLost, this, &PurpleClient::onBusLost);
+    QObject::connect(bus_, &PurpleBus::backlogDropped, this, &PurpleClient::onBacklogDropped);
+    QObject::connect(bus_, &PurpleBus::answersAgain, this, [this] { startAttaching(true); });
     QObject::connect(bus_, &PurpleBus::clientNotAnswering, this, [this] {
+        if (starting_) {
+            return;  // start-up says so itself, once it gives up
+        }
         sink_.clientFailed(
             toError(errc::kTimeout,
                     QStringLiteral("Your messenger client has not answered for %1 seconds. "
                                    "Quavel Logger keeps waiting, and logs what happened once "
                                    "it answers.")
-                        .arg(timing_.patience.count() / 1000.0)));
+                        .arg(timing_.bus.patience.count() / 1000.0)));
     });
     return true;
 }
 
 void PurpleClient::retireBus() {
     order_.clear();
+    openBaselines_.clear();
     if (!bus_) {
         return;
     }
@@ -130,7 +190,7 @@ Error PurpleClient::noAccountError(bool atStart) const {
         accountName_.isEmpty()
             ? QStringLiteral("Your messenger client has no enabled account.")
             : QStringLiteral("Your messenger client has no enabled account named %1.")
-                  .arg(accountName_);
+                  .arg(onOneLine(accountName_));
     const QString todo =
         !atStart ? QStringLiteral(" Quavel Logger logs the first one you enable.")
         : accountName_.isEmpty()
@@ -153,39 +213,54 @@ std::int32_t PurpleClient::myStatus() const {
 
 // ---- Reading --------------------------------------------------------------
 
-void PurpleClient::attachInLine(std::int32_t excluded,
-                                std::function<void(const std::optional<AccountFacts>&)> then,
-                                std::function<void(const Error&)> failed) {
+void PurpleClient::attachInLine(
+    std::int32_t excluded,
+    std::function<void(const std::optional<AccountFacts>&, const BaselinePtr&)> then,
+    std::function<void(const Error&)> failed) {
+    if (!bus_) {
+        return;
+    }
     auto choice = std::make_shared<AccountChoice>();
+    const EventOrder::Place choicePlace = order_.reserve();
+    // What the account's buddies show comes next in line, before any signal
+    // that comes meanwhile: those are changes from it.
+    auto baseline = std::make_shared<Baseline>();
+    baseline->place = order_.reserve();
+    openBaselines_.append(baseline);
     inLine([this, excluded,
             choice](CallGroup& calls) { reader_.readAccount(calls, excluded, choice); },
-           [this, choice, then = std::move(then)] {
-               then(choice->chosen);
-               skipBaseline();
+           [this, choice, baseline, then = std::move(then)] {
+               then(choice->chosen, baseline);
+               skipBaseline(baseline);
            },
-           [this, failed = std::move(failed)](const Error& error) {
+           [this, baseline, failed = std::move(failed)](const Error& error) {
+               skipBaseline(baseline);
                if (failed) {
                    failed(error);
                } else if (error.number() != errc::kClientGone) {
                    sink_.clientFailed(error);
                }
-               skipBaseline();
-           });
-    // What the account's buddies show comes next in line, before any signal
-    // that comes meanwhile: those are changes from it.
-    baselinePlace_ = order_.reserve();
+           },
+           choicePlace);
 }
 
-void PurpleClient::skipBaseline() {
-    if (const auto place = std::exchange(baselinePlace_, std::nullopt)) {
-        order_.fill(*place, [] {});
+void PurpleClient::skipBaseline(const BaselinePtr& baseline) {
+    if (!baseline->filled) {
+        baseline->filled = true;
+        closeBaseline(baseline);
+        order_.fill(baseline->place, [] {});
     }
+}
+
+void PurpleClient::closeBaseline(const BaselinePtr& baseline) {
+    baseline->open = false;
+    openBaselines_.removeOne(baseline);
 }
 
 void PurpleClient::inLine(const std::function<void(CallGroup&)>& ask, std::function<void()> deliver,
                           std::function<void(const Error&)> failed,
                           std::optional<EventOrder::Place> reserved) {
-    if (!bus_) {
+    if (!bus_ || bus_->hangs()) {
         return;
     }
     if (!failed) {
@@ -212,52 +287,77 @@ void PurpleClient::inLine(const std::function<void(CallGroup&)>& ask, std::funct
 
 // What every buddy and open conversation shows now, so that only later
 // changes are told. Read after the window shows: a long list takes a while.
-void PurpleClient::readBaseline() {
-    struct Baseline {
+void PurpleClient::readBaseline(const BaselinePtr& baseline) {
+    struct Shown {
         std::vector<BuddyEvent> buddies;
         std::vector<std::pair<std::int32_t, Members>> conversations;
     };
-    auto baseline = std::make_shared<Baseline>();
+    baseline->filled = true;
+    auto shown = std::make_shared<Shown>();
     inLine(
-        [this, baseline](CallGroup& calls) {
+        [this, shown](CallGroup& calls) {
             calls.readInts(QStringLiteral("PurpleFindBuddies"), {account_, QString()},
-                           [this, r = &calls, baseline](const QList<std::int32_t>& buddies) {
-                               baseline->buddies.resize(std::size_t(buddies.size()));
+                           [this, r = &calls, shown](const QList<std::int32_t>& buddies) {
+                               shown->buddies.resize(std::size_t(buddies.size()));
                                for (qsizetype i = 0; i < buddies.size(); ++i) {
-                                   reader_.readBuddy(*r, buddies[i],
-                                                     baseline->buddies[std::size_t(i)], nullptr);
+                                   reader_.readBuddy(*r, buddies[i], shown->buddies[std::size_t(i)],
+                                                     nullptr);
                                }
                            });
             calls.readInts(QStringLiteral("PurpleGetConversations"), {},
-                           [this, r = &calls, baseline](const QList<std::int32_t>& conversations) {
-                               baseline->conversations.resize(std::size_t(conversations.size()));
+                           [this, r = &calls, shown](const QList<std::int32_t>& conversations) {
+                               shown->conversations.resize(std::size_t(conversations.size()));
                                for (qsizetype i = 0; i < conversations.size(); ++i) {
-                                   auto& [handle, members] =
-                                       baseline->conversations[std::size_t(i)];
+                                   auto& [handle, members] = shown->conversations[std::size_t(i)];
                                    handle = conversations[i];
-                                   reader_.readMembers(*r, handle, account_, members);
+                                   reader_.readMembers(*r, handle, account_, members, nullptr);
                                }
                            });
         },
-        [this, baseline] {
-            for (const BuddyEvent& buddy : baseline->buddies) {
-                if (buddy.account == account_) {
-                    buddies_.insert(buddy.handle, KnownBuddy{buddy.account, buddy.name,
-                                                             buddy.presenceHandle, buddy.current});
-                    // What the client shows now counts as told, unless
-                    // something was told of the contact before.
-                    if (!told_.contains(buddy.name)) {
-                        told_.insert(buddy.name, Told{buddy.current.status(), buddy.alias});
-                    }
+        [this, shown, baseline] {
+            closeBaseline(baseline);
+            for (const BuddyEvent& buddy : shown->buddies) {
+                if (buddy.account != account_) {
+                    continue;
+                }
+                const KnownBuddy known{buddy.account, buddy.name, buddy.presenceHandle,
+                                       buddy.current};
+                buddies_.insert(buddy.handle, known);
+                // A buddy with a change in line behind this reading is told
+                // by that change: what the reading saw may already be after it.
+                const bool signalled = baseline->signalled.contains(buddy.handle);
+                if (!told_.contains(buddy.name)) {
+                    told_.insert(buddy.name,
+                                 Told{signalled ? kNotTold : buddy.current.status(), buddy.alias});
+                } else if (baseline->tellDifferences && !signalled) {
+                    tellDifferences(known, buddy.alias);
                 }
             }
-            for (const auto& [handle, members] : baseline->conversations) {
-                if (members.account == account_) {
-                    conversations_.insert(handle, members.contacts());
+            auto before = std::exchange(conversations_, {});
+            for (const auto& [handle, members] : shown->conversations) {
+                if (members.account != account_) {
+                    continue;
+                }
+                conversations_.insert(handle, members.contacts());
+                followed_.insert(handle);
+                if (baseline->tellDifferences && !before.remove(handle)) {
+                    sink_.conversationOpened(
+                        std::make_shared<KnownConversation>(conversations_.value(handle)));
+                }
+            }
+            if (baseline->tellDifferences) {
+                for (const auto& members : std::as_const(before)) {
+                    sink_.conversationClosed(std::make_shared<KnownConversation>(members));
                 }
             }
         },
-        {}, std::exchange(baselinePlace_, std::nullopt));
+        [this, baseline](const Error& error) {
+            closeBaseline(baseline);
+            if (error.number() != errc::kClientGone) {
+                sink_.clientFailed(error);
+            }
+        },
+        baseline->place);
 }
 
 // ---- The user's account ---------------------------------------------------
@@ -267,14 +367,17 @@ void PurpleClient::adopt(const AccountFacts& account, bool tell) {
     if (account.name != mySigninName_) {
         told_.clear();  // another account: other contacts
     }
+    if (account.handle != account_) {
+        buddies_.clear();
+        conversations_.clear();
+    }
+    attachRetry_.stop();
     account_ = account.handle;
     mySigninName_ = account.name;
     myAlias_ = account.alias;
     connected_ = account.connected;
     me_ = account.presence;
     clientThere_ = true;
-    buddies_.clear();
-    conversations_.clear();
     if (!tell) {
         toldMyStatus_ = myStatus();
         return;
@@ -293,12 +396,24 @@ void PurpleClient::tellMyStatus() {
     }
 }
 
-void PurpleClient::lose(const Error& error) {
+// Everything keyed by the client's handles belongs to the process that
+// gave them out: a client started anew reuses them for other things.
+void PurpleClient::forgetClient() {
     order_.clear();
-    reattach_.stop();
+    openBaselines_.clear();
+    attachRetry_.stop();
     attaching_ = false;
     reader_.forget();
+    buddies_.clear();
+    conversations_.clear();
+    followed_.clear();
+    opening_.clear();
     signOnsReading_.clear();
+    leaving_.clear();
+}
+
+void PurpleClient::lose(const Error& error) {
+    forgetClient();
     if (!clientThere_) {
         return;
     }
@@ -314,9 +429,18 @@ void PurpleClient::onClientLeft() {
                                 "when it comes back.")));
 }
 
-void PurpleClient::onClientArrived() {
-    reattachTriesLeft_ = timing_.reattachTries;
-    reattach_.start();
+// Tries now, and again on the backoff until an account can be followed:
+// a client takes its name on the bus before its accounts are loaded.
+// `afresh`: the client is the same, but what it shows is read anew.
+void PurpleClient::startAttaching(bool afresh) {
+    attachDelay_ = timing_.attachRetryFirst;
+    attachTries_ = 0;
+    attachAfresh_ = afresh;
+    if (afresh) {
+        order_.clear();
+        openBaselines_.clear();
+        attaching_ = false;
+    }
     tryAttach();
 }
 
@@ -327,34 +451,53 @@ void PurpleClient::tryAttach() {
     attaching_ = true;
     attachInLine(
         0,
-        [this](const std::optional<AccountFacts>& chosen) {
+        [this](const std::optional<AccountFacts>& chosen, const BaselinePtr& baseline) {
             attaching_ = false;
-            if (chosen) {
-                reattach_.stop();
-                adopt(*chosen, true);
-                readBaseline();
-            } else {
-                // The client takes its name on the bus a moment before its
-                // accounts are loaded.
-                attachFailed(noAccountError(false));
+            if (!chosen) {
+                retryAttach(noAccountError(false));
+                return;
             }
+            baseline->tellDifferences = std::exchange(attachAfresh_, false);
+            adopt(*chosen, true);
+            readBaseline(baseline);
         },
         [this](const Error& error) {
             attaching_ = false;
-            if (error.number() == errc::kClientGone) {
-                reattach_.stop();  // not there (yet): it is waited for
-            } else {
-                attachFailed(error);
+            if (error.number() != errc::kClientGone) {  // not there (yet): it is waited for
+                retryAttach(error);
             }
         });
 }
 
-void PurpleClient::attachFailed(const Error& error) {
-    if (--reattachTriesLeft_ <= 0) {
-        reattach_.stop();
+void PurpleClient::retryAttach(const Error& error) {
+    if (++attachTries_ == timing_.attachTriesBeforeTelling) {
         clientThere_ = true;  // there, without an account to log
         sink_.clientFailed(error);
     }
+    attachRetry_.start(attachDelay_);
+    attachDelay_ = std::min(attachDelay_ * 2, timing_.attachRetryLast);
+}
+
+void PurpleClient::onBacklogDropped(bool hung, int dropped) {
+    order_.clear();
+    openBaselines_.clear();
+    signOnsReading_.clear();
+    opening_.clear();
+    if (starting_) {
+        return;  // start-up says so itself, once it gives up
+    }
+    sink_.clientFailed(toError(
+        errc::kTimeout,
+        (hung ? QStringLiteral("Your messenger client has not answered for %1 seconds, so "
+                               "Quavel Logger stopped waiting for the %2 answers it had asked "
+                               "for.")
+                    .arg(timing_.bus.callTimeout.count() / 1000.0)
+                    .arg(dropped)
+              : QStringLiteral("Your messenger client told of more changes than Quavel Logger "
+                               "could read (%1 reads waiting), so it stopped reading them.")
+                    .arg(dropped)) +
+            QStringLiteral(" Once the client answers again, Quavel Logger reads your contacts "
+                           "afresh and logs what changed meanwhile.")));
 }
 
 void PurpleClient::onBusLost() {
@@ -368,8 +511,7 @@ void PurpleClient::onBusLost() {
 
 void PurpleClient::tryBus() {
     if (connectBus()) {
-        reattachTriesLeft_ = timing_.reattachTries;
-        tryAttach();
+        startAttaching(false);
         return;
     }
     busRetryDelay_ = std::min(busRetryDelay_ * 2, timing_.busRetryLast);
@@ -377,7 +519,8 @@ void PurpleClient::tryBus() {
 }
 
 void PurpleClient::notFollowedAnyMore(std::int32_t account, const QString& what,
-                                      const std::optional<AccountFacts>& chosen) {
+                                      const std::optional<AccountFacts>& chosen,
+                                      const BaselinePtr& baseline) {
     if (account != account_) {
         return;
     }
@@ -392,9 +535,11 @@ void PurpleClient::notFollowedAnyMore(std::int32_t account, const QString& what,
                                    next));
     if (chosen) {
         adopt(*chosen, true);
-        readBaseline();
+        readBaseline(baseline);
     } else {
         account_ = 0;
+        buddies_.clear();
+        conversations_.clear();
         tellMyStatus();
     }
 }
@@ -407,6 +552,11 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
                       QStringLiteral("Your messenger client is not running, so your status cannot "
                                      "be set. Start Pidgin or Finch; Quavel Logger attaches to it "
                                      "again."));
+    }
+    if (bus_ && bus_->hangs()) {
+        throw toError(errc::kTimeout,
+                      QStringLiteral("Your messenger client is not answering, so your status "
+                                     "cannot be set now. Try again once it answers."));
     }
     if (account_ == 0 || !bus_) {
         throw toError(errc::kNoAccount,

@@ -34,9 +34,14 @@ class CallGroup;
 // client signalled them; the reads here return what the last delivered
 // event said. A change equal to the last one told is not told again.
 //
-// The client quitting, the session bus going away, the account signing
-// off, being disabled or removed are told; the binding attaches again when
-// a client (or another account) is there.
+// Transitions overlap, so each keeps its own state: every attach owns the
+// place of its reading of the buddies, changes signalled during that
+// reading are told by themselves, and whatever is keyed by the client's
+// handles is dropped with the client process that gave them out. The
+// client quitting, the session bus going away, the account signing off,
+// being disabled or removed, and a client that hangs are told; the binding
+// attaches again, on a backoff, as soon as a client with an account is
+// there, and after a hang reads everything afresh.
 class PurpleClient final : public QObject, public Client {
     Q_OBJECT
 
@@ -45,12 +50,16 @@ public:
     // each time, so that a bus that went away can be reached anew).
     using OpenBus = std::function<QDBusConnection(const QString& connectionName)>;
     struct Timing {
-        // A client back on the bus may not have its account ready yet.
-        std::chrono::milliseconds reattachInterval{1000};
-        int reattachTries = 15;
-        // How long a call may wait before the client is said not to answer.
-        std::chrono::milliseconds patience{3000};
+        // Between tries to attach while the client has no account to follow
+        // yet (it takes its name on the bus before its accounts are
+        // loaded): doubling from the first to the last, for as long as it
+        // takes.
+        std::chrono::milliseconds attachRetryFirst{1000};
+        std::chrono::milliseconds attachRetryLast{8000};
+        // Tries before a client without an account is told of.
+        int attachTriesBeforeTelling = 4;
         std::chrono::milliseconds startupTimeout{5000};
+        PurpleBus::Limits bus;
         // Between tries to reach a session bus that went away: doubling
         // from the first to the last.
         std::chrono::milliseconds busRetryFirst{250};
@@ -71,45 +80,68 @@ private:
     // What was last told of a contact, by sign-in name: it outlasts the
     // client's handles, which are new each time it starts.
     struct Told {
-        std::int32_t status = -1;
+        std::int32_t status = kNotTold;
         QString alias;
     };
+    static constexpr std::int32_t kNotTold = -1;
 
+    // The place of what an account's buddies show, reserved right behind
+    // the choice of the account: each attach owns one, and fills it with
+    // that reading or with nothing. Buddies signalled while it is open have
+    // changes in line behind it.
+    struct Baseline {
+        EventOrder::Place place = 0;
+        bool filled = false;
+        bool open = true;
+        // After a hang: what changed meanwhile is told.
+        bool tellDifferences = false;
+        QSet<std::int32_t> signalled;
+    };
+    using BaselinePtr = std::shared_ptr<Baseline>;
+
+    void attachAtStart();
     bool connectBus();
     void retireBus();
     Error noAccountError(bool atStart) const;
 
-    // Places an event in line: `ask` asks its reads, and in its turn
+    // Places an event in line: `ask` asks its calls, and in its turn
     // `deliver` runs, or `failed` (by default: told to the sink).
     void inLine(const std::function<void(CallGroup&)>& ask, std::function<void()> deliver,
                 std::function<void(const Error&)> failed = {},
                 std::optional<EventOrder::Place> reserved = std::nullopt);
     // Places the choice of an account in line, and the place of what its
-    // buddies show right behind it; `then` gets the account chosen, if any.
-    void attachInLine(std::int32_t excluded,
-                      std::function<void(const std::optional<AccountFacts>&)> then,
-                      std::function<void(const Error&)> failed = {});
-    void skipBaseline();
-    void readBaseline();
+    // buddies show right behind it; `then` gets the account chosen, if any,
+    // and that place to read into (left empty if it is not used).
+    void attachInLine(
+        std::int32_t excluded,
+        std::function<void(const std::optional<AccountFacts>&, const BaselinePtr&)> then,
+        std::function<void(const Error&)> failed = {});
+    void skipBaseline(const BaselinePtr& baseline);
+    void closeBaseline(const BaselinePtr& baseline);
+    void readBaseline(const BaselinePtr& baseline);
 
     void onSignal(const QDBusMessage& message);
     void handleSignal(const QDBusMessage& message);
     void handleAccountSignal(const QString& signal, std::int32_t account,
                              const QDBusMessage& message);
     void handleBuddySignal(const QString& signal, std::int32_t buddy, const QDBusMessage& message);
-    void handleConversationSignal(const QString& signal, std::int32_t conversation);
+    void handleConversationSignal(const QString& signal, std::int32_t conversation,
+                                  const QDBusMessage& message);
     void claimSignOn(qint64 key, std::int32_t old);
     void deliverBuddy(const BuddyEvent& event);
+    void tellDifferences(const KnownBuddy& buddy, const QString& alias);
 
     void adopt(const AccountFacts& account, bool tell);
     void tellMyStatus();
     void notFollowedAnyMore(std::int32_t account, const QString& what,
-                            const std::optional<AccountFacts>& chosen);
+                            const std::optional<AccountFacts>& chosen, const BaselinePtr& baseline);
+    void forgetClient();
     void lose(const Error& error);
     void onClientLeft();
-    void onClientArrived();
+    void startAttaching(bool afresh);
     void tryAttach();
-    void attachFailed(const Error& error);
+    void retryAttach(const Error& error);
+    void onBacklogDropped(bool hung, int dropped);
     void onBusLost();
     void tryBus();
 
@@ -117,11 +149,12 @@ private:
     EventSink& sink_;
     QString accountName_;
     Timing timing_;
+    bool starting_ = true;
     int busGeneration_ = 0;
     QString busName_;
     QPointer<PurpleBus> bus_;
     EventOrder order_;
-    std::optional<EventOrder::Place> baselinePlace_;
+    QList<BaselinePtr> openBaselines_;
 
     // The user, as the last delivered event left them.
     bool clientThere_ = false;
@@ -131,18 +164,26 @@ private:
     bool connected_ = false;
     Presence me_;
     std::int32_t toldMyStatus_ = -1;
+    QHash<QString, Told> told_;
 
+    // What the client process now on the bus has said, by its handles: all
+    // dropped when it goes.
     QHash<std::int32_t, KnownBuddy> buddies_;
     PurpleReader reader_{accountName_, buddies_};
-    QHash<QString, Told> told_;
     QHash<std::int32_t, std::vector<std::shared_ptr<Contact>>> conversations_;
     QSet<std::int32_t> followed_;  // conversations open, as signalled
+    QHash<std::int32_t, std::shared_ptr<ChatChanges>> opening_;
     // Sign-ons whose status is still being read, by buddy or account.
     QHash<qint64, std::weak_ptr<SignOn>> signOnsReading_;
+    // Accounts disabled whose choice of the next is still in line: a
+    // removal right behind makes it "removed".
+    QHash<std::int32_t, std::weak_ptr<QString>> leaving_;
 
-    QTimer reattach_;
-    int reattachTriesLeft_ = 0;
+    QTimer attachRetry_;
+    std::chrono::milliseconds attachDelay_{0};
+    int attachTries_ = 0;
     bool attaching_ = false;
+    bool attachAfresh_ = false;
     QTimer busRetry_;
     std::chrono::milliseconds busRetryDelay_{0};
 };

@@ -90,12 +90,12 @@ void PurpleReader::readBuddy(CallGroup& calls, std::int32_t buddy, BuddyEvent& i
 }
 
 void PurpleReader::readMembers(CallGroup& calls, std::int32_t conversation, std::int32_t account,
-                               Members& into) {
+                               Members& into, const std::shared_ptr<const ChatChanges>& changes) {
     calls.readInt(QStringLiteral("PurpleConversationGetAccount"), {conversation},
                   [&into](std::int32_t account) { into.account = account; });
     calls.readInt(
         QStringLiteral("PurpleConversationGetType"), {conversation},
-        [r = &calls, conversation, account, &into](std::int32_t type) {
+        [r = &calls, conversation, account, changes, &into](std::int32_t type) {
             into.type = type;
             if (type == kImConversation) {
                 into.names = into.aliases = QStringList{QString()};
@@ -121,11 +121,14 @@ void PurpleReader::readMembers(CallGroup& calls, std::int32_t conversation, std:
                               });
             } else if (type == kChatConversation) {
                 r->readInt(QStringLiteral("PurpleConversationGetChatData"), {conversation},
-                           [r, &into](std::int32_t chat) {
+                           [r, changes, &into](std::int32_t chat) {
                                r->readString(QStringLiteral("PurpleConvChatGetNick"), {chat},
                                              [&into](const QString& nick) { into.ownNick = nick; });
                                r->readInts(QStringLiteral("PurpleConvChatGetUsers"), {chat},
-                                           [r, &into](const QList<std::int32_t>& users) {
+                                           [r, changes, &into](const QList<std::int32_t>& users) {
+                                               if (changes) {
+                                                   into.sinceOpened = *changes;
+                                               }
                                                into.names = QStringList(users.size());
                                                for (qsizetype i = 0; i < users.size(); ++i) {
                                                    r->readString(

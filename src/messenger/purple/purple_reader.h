@@ -29,8 +29,10 @@ public:
     // The buddy's names, and for one not known yet (or signing on) what it shows.
     void readBuddy(CallGroup& calls, std::int32_t buddy, BuddyEvent& into,
                    const std::shared_ptr<SignOn>& signOn);
+    // changes: joins and leaves recorded since the conversation opened;
+    // those in by the time its members are read are undone.
     void readMembers(CallGroup& calls, std::int32_t conversation, std::int32_t account,
-                     Members& into);
+                     Members& into, const std::shared_ptr<const ChatChanges>& changes);
     // The account to follow: the one named, else the first active one that
     // is connected, else the first active one; never `excluded`.
     void readAccount(CallGroup& calls, std::int32_t excluded,

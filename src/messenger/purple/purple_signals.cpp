@@ -34,6 +34,9 @@ qint64 accountKey(std::int32_t account) {
 }  // namespace
 
 void PurpleClient::onSignal(const QDBusMessage& message) {
+    if (bus_ && bus_->hangs()) {
+        return;  // what it changes is read afresh once the client answers
+    }
     try {
         handleSignal(message);
     } catch (const Error& error) {
@@ -59,7 +62,7 @@ void PurpleClient::handleSignal(const QDBusMessage& message) {
                signal == QStringLiteral("BlistNodeAliased")) {
         handleBuddySignal(signal, subject, message);
     } else {
-        handleConversationSignal(signal, subject);
+        handleConversationSignal(signal, subject, message);
     }
 }
 
@@ -118,37 +121,60 @@ void PurpleClient::handleAccountSignal(const QString& signal, std::int32_t accou
                     sink_.myNameChanged();
                 }
             });
-    } else {  // disabled, removed or enabled: which account to follow now
-        const bool gone = signal != QStringLiteral("AccountEnabled");
-        attachInLine(gone ? account : 0,
-                     [this, account, gone, signal](const std::optional<AccountFacts>& chosen) {
-                         if (gone) {
-                             notFollowedAnyMore(account,
-                                                signal == QStringLiteral("AccountDisabled")
-                                                    ? QStringLiteral("disabled")
-                                                    : QStringLiteral("removed"),
-                                                chosen);
-                         } else if (account_ == 0 && chosen) {
-                             adopt(*chosen, true);
-                             readBaseline();
-                         }
-                     });
+    } else if (signal == QStringLiteral("AccountEnabled")) {
+        attachInLine(
+            0, [this](const std::optional<AccountFacts>& chosen, const BaselinePtr& baseline) {
+                if (account_ == 0 && chosen) {
+                    adopt(*chosen, true);
+                    readBaseline(baseline);
+                }
+            });
+    } else {  // disabled or removed: which account to follow now
+        const bool removed = signal == QStringLiteral("AccountRemoved");
+        // libpurple disables an account it deletes, then removes it, back to
+        // back: one choice of the next account, told as a removal.
+        if (const auto leaving = leaving_.value(account).lock()) {
+            if (removed) {
+                *leaving = QStringLiteral("removed");
+            }
+            return;
+        }
+        auto what = std::make_shared<QString>(removed ? QStringLiteral("removed")
+                                                      : QStringLiteral("disabled"));
+        leaving_.insert(account, what);
+        attachInLine(account, [this, account, what](const std::optional<AccountFacts>& chosen,
+                                                    const BaselinePtr& baseline) {
+            leaving_.remove(account);
+            notFollowedAnyMore(account, *what, chosen, baseline);
+        });
     }
 }
 
 void PurpleClient::handleBuddySignal(const QString& signal, std::int32_t buddy,
                                      const QDBusMessage& message) {
     auto event = std::make_shared<BuddyEvent>();
+    // A change in line behind a reading of every buddy is told by itself,
+    // whatever that reading comes back with.
+    for (const BaselinePtr& baseline : std::as_const(openBaselines_)) {
+        baseline->signalled.insert(buddy);
+    }
     std::function<void(CallGroup&)> ask;
     if (signal == QStringLiteral("BuddyStatusChanged")) {
         // The signal names the new status itself: read that, not what the
-        // buddy shows by the time the reads are answered.
-        claimSignOn(buddyKey(buddy), intArgument(message, 1));
+        // buddy shows by the time the calls are answered.
+        const std::int32_t old = intArgument(message, 1);
+        claimSignOn(buddyKey(buddy), old);
         const std::int32_t now = intArgument(message, 2);
         event->signalled = Presence{};
-        ask = [this, buddy, now, event](CallGroup& calls) {
+        if (!openBaselines_.isEmpty() && old != 0) {
+            event->before = Presence{};  // what the change began from
+        }
+        ask = [this, buddy, old, now, event](CallGroup& calls) {
             reader_.readBuddy(calls, buddy, *event, nullptr);
             reader_.readStatusOf(calls, now, *event->signalled);
+            if (event->before) {
+                reader_.readStatusOf(calls, old, *event->before);
+            }
         };
     } else if (signal == QStringLiteral("BuddySignedOn")) {
         auto signOn = std::make_shared<SignOn>();
@@ -183,11 +209,19 @@ void PurpleClient::handleBuddySignal(const QString& signal, std::int32_t buddy,
     } else {
         return;
     }
-    inLine(ask, [this, event] {
-        if (event->handle != 0) {
-            deliverBuddy(*event);
-        }
-    });
+    inLine(
+        ask,
+        [this, event] {
+            if (event->handle != 0) {
+                deliverBuddy(*event);
+            }
+        },
+        [this](const Error& error) {
+            // A buddy removed before it could be read has nothing to tell.
+            if (error.number() != errc::kClientGone && error.number() != errc::kInvalidHandle) {
+                sink_.clientFailed(error);
+            }
+        });
 }
 
 void PurpleClient::deliverBuddy(const BuddyEvent& event) {
@@ -213,8 +247,13 @@ void PurpleClient::deliverBuddy(const BuddyEvent& event) {
     if (event.idle) {
         buddy.presence.idle = *event.idle;
     }
-    const std::int32_t status = buddy.presence.status();
     Told& told = told_[buddy.name];
+    if (told.status == kNotTold && event.before && event.before->primitive != Primitive::kUnset) {
+        Presence before = *event.before;
+        before.idle = buddy.presence.idle;
+        told.status = before.status();
+    }
+    const std::int32_t status = buddy.presence.status();
     if (event.nameEvent) {
         // The shown name may stay what it was (a local alias wins over a
         // new nickname): only a change of it is one.
@@ -230,15 +269,37 @@ void PurpleClient::deliverBuddy(const BuddyEvent& event) {
     }
 }
 
-void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t conversation) {
+// After a hang: what changed while the client was not read is told.
+void PurpleClient::tellDifferences(const KnownBuddy& buddy, const QString& alias) {
+    Told& told = told_[buddy.name];
+    const std::int32_t status = buddy.presence.status();
+    if (alias != told.alias) {
+        told.alias = alias;
+        sink_.contactNameChanged(contactSnapshot(buddy.name, alias, status));
+    }
+    if (status != told.status) {
+        told.status = status;
+        sink_.contactStatusChanged(contactSnapshot(buddy.name, alias, status));
+    }
+}
+
+void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t conversation,
+                                            const QDBusMessage& message) {
     if (signal == QStringLiteral("ConversationCreated")) {
         followed_.insert(conversation);
         auto members = std::make_shared<Members>();
+        // Who joins or leaves before the members are read is undone: the
+        // window opened with those in the room then.
+        auto changes = std::make_shared<ChatChanges>();
+        opening_.insert(conversation, changes);
         inLine(
-            [this, conversation, members](CallGroup& calls) {
-                reader_.readMembers(calls, conversation, account_, *members);
+            [this, conversation, members, changes](CallGroup& calls) {
+                reader_.readMembers(calls, conversation, account_, *members, changes);
             },
-            [this, conversation, members] {
+            [this, conversation, members, changes] {
+                if (opening_.value(conversation) == changes) {
+                    opening_.remove(conversation);
+                }
                 if (members->account != account_) {
                     return;
                 }
@@ -248,6 +309,7 @@ void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t 
             });
     } else if (signal == QStringLiteral("DeletingConversation")) {
         followed_.remove(conversation);
+        opening_.remove(conversation);
         // libpurple frees the conversation before it says so: its members
         // are the ones remembered.
         inLine([](CallGroup&) {},
@@ -258,10 +320,18 @@ void PurpleClient::handleConversationSignal(const QString& signal, std::int32_t 
                    }
                });
     } else if (followed_.contains(conversation)) {  // someone joined or left a chat
+        if (const auto changes = opening_.value(conversation)) {
+            const QString name = message.arguments().value(1).toString();
+            const bool joined = signal == QStringLiteral("ChatBuddyJoined");
+            // A join that is no new arrival is someone already in the room.
+            if (!joined || message.arguments().value(3).toBool()) {
+                changes->push_back(ChatChange{name, joined});
+            }
+        }
         auto members = std::make_shared<Members>();
         inLine(
             [this, conversation, members](CallGroup& calls) {
-                reader_.readMembers(calls, conversation, account_, *members);
+                reader_.readMembers(calls, conversation, account_, *members, nullptr);
             },
             [this, conversation, members] {
                 if (conversations_.contains(conversation)) {

@@ -31,13 +31,26 @@ std::shared_ptr<Contact> contactSnapshot(const QString& signinName, const QStrin
 }
 
 std::vector<std::shared_ptr<Contact>> Members::contacts() const {
+    QStringList shownNames = names;
+    QStringList shownAliases = aliases;
+    for (auto change = sinceOpened.crbegin(); change != sinceOpened.crend(); ++change) {
+        if (const qsizetype at = shownNames.indexOf(change->name); change->joined && at >= 0) {
+            shownNames.removeAt(at);
+            if (at < shownAliases.size()) {
+                shownAliases.removeAt(at);
+            }
+        } else if (!change->joined && at < 0) {
+            shownNames.append(change->name);
+        }
+    }
     std::vector<std::shared_ptr<Contact>> members;
-    for (qsizetype i = 0; i < names.size(); ++i) {
+    for (qsizetype i = 0; i < shownNames.size(); ++i) {
         // The user is in a room too, but a window's contacts are the others.
-        if (type == kChatConversation && names[i] == ownNick) {
+        if (type == kChatConversation && shownNames[i] == ownNick) {
             continue;
         }
-        members.push_back(contactSnapshot(names[i], aliases.value(i, names[i]), status::kOnline));
+        members.push_back(
+            contactSnapshot(shownNames[i], shownAliases.value(i, shownNames[i]), status::kOnline));
     }
     return members;
 }

@@ -66,6 +66,7 @@ struct BuddyEvent {
     QString alias;
     Presence current;                    // what it shows, for a buddy not known yet or signing on
     std::optional<Presence> signalled;   // primitive and message the event brought
+    std::optional<Presence> before;      // what a status change began from, where needed
     std::optional<bool> idle;            // idleness the event brought
     std::optional<QString> aliasBefore;  // the shown name before, as the signal said
     bool nameEvent = false;
@@ -75,6 +76,13 @@ struct BuddyEvent {
 inline constexpr std::int32_t kImConversation = 1;
 inline constexpr std::int32_t kChatConversation = 2;
 
+// A join or leave in a group chat, signalled after it opened.
+struct ChatChange {
+    QString name;
+    bool joined = false;
+};
+using ChatChanges = std::vector<ChatChange>;
+
 // A conversation's members when it opened (libpurple frees them before it
 // says it closes).
 struct Members {
@@ -83,6 +91,9 @@ struct Members {
     QString ownNick;
     QStringList names;
     QStringList aliases;
+    // Signalled before the members were read, so undone to leave those in
+    // the room when it opened.
+    ChatChanges sinceOpened;
     std::vector<std::shared_ptr<Contact>> contacts() const;
 };
 
