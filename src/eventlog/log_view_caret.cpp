@@ -33,15 +33,21 @@ void LogView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void LogView::announceCaret() {
+void LogView::announceCaret(bool selectionMoved) {
     if (!QAccessible::isActive()) {
         return;
     }
+    // What came before is told first, so that the positions fit the text.
+    if (pending_.insertedFrom || !pending_.removed.isEmpty()) {
+        tellPending();
+    }
     QAccessibleTextCursorEvent moved(this, static_cast<int>(caret_));
     QAccessible::updateAccessibility(&moved);
-    QAccessibleTextSelectionEvent selected(this, static_cast<int>(selectionStart()),
-                                           static_cast<int>(selectionEnd()));
-    QAccessible::updateAccessibility(&selected);
+    if (selectionMoved) {
+        QAccessibleTextSelectionEvent selected(this, static_cast<int>(selectionStart()),
+                                               static_cast<int>(selectionEnd()));
+        QAccessible::updateAccessibility(&selected);
+    }
 }
 
 bool LogView::stepForKey(QKeyEvent* event) {
@@ -111,7 +117,10 @@ void LogView::step(Step how, bool select) {
     const qsizetype line = store_.lineAt(caret_);
     const qsizetype start = store_.lineStart(line);
     const qsizetype column = caret_ - start;
-    const qsizetype length = store_.line(line).size();
+    const qsizetype length = store_.lineLength(line);
+    const auto steps = [&] {
+        return LineSteps(store_.linePart(line, 0, LineLayout::kLongestShownLine), length);
+    };
     const bool lastLine = line + 1 == store_.lineCount();
     // A step past either end of a line crosses its line break.
     const qsizetype previousEnd = line > 0 ? start - 2 : 0;
@@ -125,20 +134,16 @@ void LogView::step(Step how, bool select) {
                 // edge on the arrow's side.
                 to = how == Step::Left ? selectionStart() : selectionEnd();
             } else if (how == Step::Left) {
-                to = column > 0 ? start + LineSteps(store_.line(line)).previousCharacter(column)
-                                : previousEnd;
+                to = column > 0 ? start + steps().previousCharacter(column) : previousEnd;
             } else {
-                to = column < length ? start + LineSteps(store_.line(line)).nextCharacter(column)
-                                     : nextStart;
+                to = column < length ? start + steps().nextCharacter(column) : nextStart;
             }
             break;
         case Step::WordLeft:
-            to = column > 0 ? start + LineSteps(store_.line(line)).previousWord(column)
-                            : previousEnd;
+            to = column > 0 ? start + steps().previousWord(column) : previousEnd;
             break;
         case Step::WordRight:
-            to =
-                column < length ? start + LineSteps(store_.line(line)).nextWord(column) : nextStart;
+            to = column < length ? start + steps().nextWord(column) : nextStart;
             break;
         case Step::StartOfRow: {
             const auto layout = layoutLine(line);
@@ -152,7 +157,7 @@ void LogView::step(Step how, bool select) {
             to = start + (rowEnd == layout->rowStart(row) ? length : rowEnd);
             // A row broken after a space ends before it, on that row.
             if (rowEnd > layout->rowStart(row) && row + 1 < layout->rowCount() &&
-                store_.line(line).at(rowEnd - 1).isSpace()) {
+                store_.linePart(line, rowEnd - 1, rowEnd).front().isSpace()) {
                 --to;
             }
             break;
@@ -348,7 +353,8 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
     const auto layout = layoutLine(line);
     const int row = layout->rowOf(caret_ - start);
     if (layout->rowEnd(row) > layout->rowStart(row)) {
-        const LineSteps steps(store_.line(line));
+        const LineSteps steps(store_.linePart(line, 0, LineLayout::kLongestShownLine),
+                              store_.lineLength(line));
         const qsizetype wordStart = steps.wordStart(caret_ - start).value_or(caret_ - start);
         anchor_ = start + wordStart;
         caret_ = start + steps.wordEnd(wordStart);
@@ -417,7 +423,8 @@ void LogView::extendByWords(qsizetype position, qreal x) {
     // over it, up to whichever of its edges is nearer.
     const qsizetype line = store_.lineAt(position);
     const qsizetype start = store_.lineStart(line);
-    const LineSteps steps(store_.line(line));
+    const LineSteps steps(store_.linePart(line, 0, LineLayout::kLongestShownLine),
+                          store_.lineLength(line));
     const std::optional<qsizetype> found = steps.wordStart(position - start);
     if (!found) {
         return;
