@@ -361,6 +361,30 @@ private slots:
         QTEST(int(view.topLine()), "top");
     }
 
+    // A line cut short is stepped through as shown, its hidden rest one
+    // step, so that a key on a huge line costs what is in sight.
+    void cutLinesStepAsShown_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("to");
+        const int cut = int(eventlog::LineLayout::kLongestShownLine);
+        QTest::newRow("right, shown") << cut - 1 << u"Right"_s << cut;
+        QTest::newRow("right, into the rest") << cut << u"Right"_s << 5000;
+        QTest::newRow("left, out of it") << 5000 << u"Left"_s << cut;
+        QTest::newRow("left, inside it") << 4500 << u"Left"_s << cut;
+        QTest::newRow("word right, inside it") << 4500 << u"Ctrl+Right"_s << 5000;
+        QTest::newRow("word left, out of it") << 5000 << u"Ctrl+Left"_s << cut;
+    }
+    void cutLinesStepAsShown() {
+        QFETCH(int, from);
+        QFETCH(QString, key);
+        LogView view;
+        view.setLogText(u"word "_s.repeated(1000) + u"\r\nafter"_s);
+        view.setCaretPosition(from);
+        sendStep(view, key, QPoint());
+        QTEST(int(view.caretPosition()), "to");
+    }
+
     void longLinesAreKeptWhole() {
         LogView view;
         const QString huge(1'000'000, u'x');

@@ -130,6 +130,7 @@ void LogView::linesMoved(qsizetype droppedLines, qsizetype droppedText) {
 }
 
 void LogView::redraw() {
+    endTop_.reset();
     shownLinesValid_ = false;
     scheduleSync();
     emit textChanged();
@@ -242,13 +243,18 @@ std::unique_ptr<LineLayout> LogView::layoutLine(qsizetype index) const {
                                         store_.lineLength(index), font(), viewport(), textWidth());
 }
 
-qreal LogView::lineHeight(qsizetype index) const {
-    // Lines in sight are laid out already.
+const LineLayout& LogView::layoutOf(qsizetype index, std::unique_ptr<LineLayout>& spare) const {
     if (shownLinesValid_ && !shownLines_.empty() && index >= shownLines_.front().index &&
         index <= shownLines_.back().index) {
-        return shownLines_[std::size_t(index - shownLines_.front().index)].layout->height();
+        return *shownLines_[std::size_t(index - shownLines_.front().index)].layout;
     }
-    return layoutLine(index)->height();
+    spare = layoutLine(index);
+    return *spare;
+}
+
+qreal LogView::lineHeight(qsizetype index) const {
+    std::unique_ptr<LineLayout> spare;
+    return layoutOf(index, spare).height();
 }
 
 qreal LogView::topOffset() const {
@@ -256,6 +262,9 @@ qreal LogView::topOffset() const {
 }
 
 qsizetype LogView::topLineForEnd() const {
+    if (endTop_) {
+        return *endTop_;
+    }
     // As many whole lines as fit above the bottom margin, the last line
     // always.
     const qreal available = viewport()->height() - kMargin - 1;
@@ -269,6 +278,7 @@ qsizetype LogView::topLineForEnd() const {
         }
         --top;
     }
+    endTop_ = top;
     return top;
 }
 
@@ -343,6 +353,7 @@ void LogView::scrollContentsBy(int, int) {
 
 void LogView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    endTop_.reset();
     shownLinesValid_ = false;
     scheduleSync();
 }

@@ -145,6 +145,9 @@ private:
     using Range = std::pair<qsizetype, qsizetype>;
 
     std::unique_ptr<LineLayout> layoutLine(qsizetype index) const;
+    // The line's layout in sight where there is one, else one laid out into
+    // spare: a step or a page lays out no line twice.
+    const LineLayout& layoutOf(qsizetype index, std::unique_ptr<LineLayout>& spare) const;
     qreal lineHeight(qsizetype index) const;
     int textWidth() const;
     // The first line's top sits a margin below the view's; scrolled, the top
@@ -171,7 +174,8 @@ private:
 
     bool stepForKey(QKeyEvent* event);
     void step(Step how, bool select);
-    bool stepRow(bool down, bool select);
+    // How far down the caret's row moved; none where the caret did not.
+    std::optional<qreal> stepRow(bool down, bool select);
     void stepPage(bool down, bool select);
     void ensureCaretVisible();
     void extendByWords(qsizetype position, qreal x);
@@ -202,6 +206,8 @@ private:
     bool syncPending_ = false;
     bool syncing_ = false;
     bool shownLinesValid_ = false;
+    // topLineForEnd() until the text or the view's size changes.
+    mutable std::optional<qsizetype> endTop_;
     std::vector<ShownLine> shownLines_;
     // What assistive technology has yet to hear.
     struct Pending {

@@ -177,31 +177,38 @@ void LogView::step(Step how, bool select) {
     pageRowTop_.reset();
 }
 
-bool LogView::stepRow(bool down, bool select) {
+std::optional<qreal> LogView::stepRow(bool down, bool select) {
     if (store_.isEmpty()) {
-        return false;
+        return std::nullopt;
     }
     qsizetype line = store_.lineAt(caret_);
-    auto layout = layoutLine(line);
+    std::unique_ptr<LineLayout> spare;
+    const LineLayout* layout = &layoutOf(line, spare);
     const int row = layout->rowOf(caret_ - store_.lineStart(line));
     if (!rowX_) {
         rowX_ = static_cast<int>(layout->xOf(caret_ - store_.lineStart(line)));
     }
     int target = down ? row + 1 : row - 1;
+    qreal moved = 0;
     if (target < 0 || target >= layout->rowCount()) {
         if (down ? line + 1 >= store_.lineCount() : line == 0) {
-            return false;
+            return std::nullopt;
         }
+        const qreal rowTop = layout->rowTop(row);
+        const qreal height = layout->height();
         line += down ? 1 : -1;
-        layout = layoutLine(line);
+        layout = &layoutOf(line, spare);
         target = down ? 0 : layout->rowCount() - 1;
+        moved = down ? height - rowTop : -rowTop - layout->height() + layout->rowTop(target);
+    } else {
+        moved = layout->rowTop(target) - layout->rowTop(row);
     }
     const qsizetype from = caret_;
     caret_ = store_.lineStart(line) + layout->columnAt(target, *rowX_);
     if (!select) {
         anchor_ = caret_;
     }
-    return caret_ != from;
+    return caret_ != from ? std::optional<qreal>(moved) : std::nullopt;
 }
 
 qreal LogView::caretRowTop() const {
@@ -213,8 +220,9 @@ qreal LogView::caretRowTop() const {
     for (qsizetype i = line; i < topLine_; ++i) {
         y -= lineHeight(i);
     }
-    const auto layout = layoutLine(line);
-    return y + layout->rowTop(layout->rowOf(caret_ - store_.lineStart(line)));
+    std::unique_ptr<LineLayout> spare;
+    const LineLayout& layout = layoutOf(line, spare);
+    return y + layout.rowTop(layout.rowOf(caret_ - store_.lineStart(line)));
 }
 
 void LogView::ensureCaretVisible() {
@@ -281,7 +289,16 @@ void LogView::stepPage(bool down, bool select) {
         if (!atEnd) {
             setTopLine(line);
         }
-        while (stepRow(true, select) && caretRowTop() < rowTop) {
+        // The page's lines are laid out once, for every row stepped.
+        layOutShownLines();
+        // Row by row, adding up how far each went: the caret's row top is
+        // worked out once, not once a row.
+        qreal top = caretRowTop();
+        while (const std::optional<qreal> moved = stepRow(true, select)) {
+            top += *moved;
+            if (top >= rowTop) {
+                break;
+            }
         }
     } else {
         const bool atTop = topLine_ == 0;
@@ -298,10 +315,16 @@ void LogView::stepPage(bool down, bool select) {
             ++line;
         }
         setTopLine(line);
+        layOutShownLines();
         if (atTop) {
             rowTop = 0;
         }
-        while (stepRow(false, select) && caretRowTop() > rowTop) {
+        qreal top = caretRowTop();
+        while (const std::optional<qreal> moved = stepRow(false, select)) {
+            top += *moved;
+            if (top <= rowTop) {
+                break;
+            }
         }
     }
 }
