@@ -1,5 +1,6 @@
 #include <QAccessible>
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -53,6 +54,8 @@ void sendStep(QAbstractScrollArea& box, const QString& step, QPoint point) {
             QTest::mousePress(area, Qt::LeftButton, {}, point);
         }
     } else if (what == u"drag") {
+        // Qt's box scrolls a drag held past its edge to where the pointer is.
+        QCursor::setPos(area->mapToGlobal(point));
         QTest::mouseMove(area, point);
     } else if (what == u"up") {
         QTest::mouseRelease(area, Qt::LeftButton, {}, point);
@@ -251,6 +254,8 @@ private slots:
         QTest::newRow("double-click, shift-click") << u"double 2 45, up, shift-click 2 60"_s;
         QTest::newRow("triple-click, drag") << u"triple 1 5, drag 3 2, drag 0 2, up"_s;
         QTest::newRow("click, shift-click") << u"click 1 5, shift-click 3 8"_s;
+        QTest::newRow("drag held below") << u"press 0 5, drag 2 20, drag below, hold, up"_s;
+        QTest::newRow("drag held above") << u"Ctrl+End, press 11 5, drag above, hold, up"_s;
     }
     void asQtsOwnTextBox() {
         QFETCH(QString, steps);
@@ -278,6 +283,17 @@ private slots:
                 at.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, step.section(u' ', 2).toInt());
                 const QRect caret = box.cursorRect(at);
                 point = QPoint(caret.left(), caret.center().y());
+            } else if (step.startsWith(u"drag ")) {
+                point.setY(step.endsWith(u"below") ? box.viewport()->height() + 20 : -20);
+            } else if (step == u"hold") {
+                // Until both have scrolled as far as they go.
+                const bool down = point.y() > 0;
+                const auto atEnd = [down](QAbstractScrollArea& area) {
+                    const QScrollBar* bar = area.verticalScrollBar();
+                    return bar->value() == (down ? bar->maximum() : bar->minimum());
+                };
+                QTRY_VERIFY(atEnd(view) && atEnd(box));
+                continue;
             }
             sendStep(view, step, point);
             sendStep(box, step, point);

@@ -228,6 +228,7 @@ void LogView::moveCaretToEnd() {
 void LogView::caretPlaced() {
     // A drag going on would carry on from the new place: it ends here.
     mousePressed_ = false;
+    autoScroll_.stop();
     rowX_.reset();
     pageRowTop_.reset();
     clickedWord_.reset();

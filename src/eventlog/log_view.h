@@ -180,6 +180,9 @@ private:
     void ensureCaretVisible();
     void extendByWords(qsizetype position, qreal x);
     void extendByLines(qsizetype position);
+    // Takes the selection on to the point of a drag.
+    void dragTo(QPointF point);
+    void autoScroll();
     // The caret was placed anew, not by a step or a drag: forgets its x for
     // Up and Down, what a double- or triple-click took, and any drag.
     void caretPlaced();
@@ -199,6 +202,9 @@ private:
     std::optional<Range> clickedWord_;
     std::optional<Range> clickedLine_;
     QBasicTimer tripleClick_;
+    // Scrolls while a drag is held past the view's edge.
+    QBasicTimer autoScroll_;
+    QPointF dragPoint_;
     QPointF doubleClickPoint_;
     bool mousePressed_ = false;
     qsizetype topLine_ = 0;

@@ -400,12 +400,35 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const QPointF point = event->position();
-    QScrollBar* bar = verticalScrollBar();
-    if (point.y() < 0) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (point.y() > viewport()->height()) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // Past the edge the view scrolls on a timer, as Qt's text boxes do, so
+    // that it goes on while the pointer is held still.
+    dragPoint_ = point;
+    if (viewport()->rect().contains(point.toPoint())) {
+        autoScroll_.stop();
+    } else if (!autoScroll_.isActive()) {
+        autoScroll_.start(100, this);
     }
+    dragTo(point);
+}
+
+void LogView::autoScroll() {
+    const QRect visible = viewport()->rect();
+    const int y = qRound(dragPoint_.y());
+    const int outside = std::max(y - visible.top(), visible.bottom() - y) - visible.height();
+    if (outside < 0) {
+        autoScroll_.stop();
+        return;
+    }
+    // The farther out, the faster, at Qt's text boxes' pace.
+    const int speed = std::max(outside, 7);
+    autoScroll_.start(4900 / (speed * speed), this);
+    verticalScrollBar()->triggerAction(y < visible.center().y()
+                                           ? QAbstractSlider::SliderSingleStepSub
+                                           : QAbstractSlider::SliderSingleStepAdd);
+    dragTo(dragPoint_);
+}
+
+void LogView::dragTo(QPointF point) {
     const qsizetype position = positionAt(point);
     if (clickedLine_) {
         extendByLines(position);
@@ -421,6 +444,9 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void LogView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        autoScroll_.stop();
+    }
     if (event->button() == Qt::LeftButton && mousePressed_) {
         mousePressed_ = false;
         publishSelection();
@@ -430,6 +456,8 @@ void LogView::mouseReleaseEvent(QMouseEvent* event) {
 void LogView::timerEvent(QTimerEvent* event) {
     if (event->timerId() == tripleClick_.timerId()) {
         tripleClick_.stop();
+    } else if (event->timerId() == autoScroll_.timerId()) {
+        autoScroll();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
