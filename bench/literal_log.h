@@ -9,13 +9,16 @@
 #include "messenger/demo/demo_service.h"
 #include "shell/event_handlers.h"
 
-// The literal way of keeping the log, for comparison: every line reads the
-// whole text of a text box and writes it back with the line added, then
-// puts the caret at the end. The same handlers and line format feed it.
+// Other ways of keeping the log, for comparison, in Qt's read-only plain
+// text box: the literal way, where every line reads the whole text and
+// writes it back with the line added, then puts the caret at the end; or
+// Qt's own way of adding a line. The same handlers and line format feed it.
 class LiteralLog final : private shell::HandlerHost {
 public:
+    enum class Way { Rewrite, Append };
+
     LiteralLog(const std::shared_ptr<messenger::demo::DemoService>& demo,
-               const eventlog::Clock& clock);
+               const eventlog::Clock& clock, Way way = Way::Rewrite);
     ~LiteralLog();
 
     QPlainTextEdit& view() { return view_; }
@@ -27,6 +30,7 @@ private:
     void reportError(const messenger::Error&) override {}
 
     const eventlog::Clock& clock_;
+    Way way_;
     eventlog::LogLineFormat format_;
     QPlainTextEdit view_;
     shell::EventHandlers handlers_{*this};

@@ -1,7 +1,9 @@
 #include <QAccessible>
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 
@@ -52,6 +54,8 @@ void sendStep(QAbstractScrollArea& box, const QString& step, QPoint point) {
             QTest::mousePress(area, Qt::LeftButton, {}, point);
         }
     } else if (what == u"drag") {
+        // Qt's box scrolls a drag held past its edge to where the pointer is.
+        QCursor::setPos(area->mapToGlobal(point));
         QTest::mouseMove(area, point);
     } else if (what == u"up") {
         QTest::mouseRelease(area, Qt::LeftButton, {}, point);
@@ -60,6 +64,35 @@ void sendStep(QAbstractScrollArea& box, const QString& step, QPoint point) {
         QTest::keyClick(&box, key.key(), key.keyboardModifiers());
     }
 }
+
+// Whether accessibility events are raised: only with Qt's AT-SPI bridge on
+// (tests/a11y/bridge_on.sh), which comes on soon after start.
+bool bridgeOn() {
+    const bool on = QGuiApplication::platformName() != u"offscreen"_s &&
+                    QTest::qWaitFor([] { return QAccessible::isActive(); }, 5000);
+    if (!on && qgetenv("QUAVEL_BRIDGE_ON") == "1") {
+        qFatal("the accessibility bridge did not come on");
+    }
+    return on;
+}
+
+// An accessibility event as a reader gets it.
+struct Heard {
+    QAccessible::Event type;
+    int position = -1;
+    QString text;
+    explicit Heard(QAccessibleEvent* event) : type(event->type()) {
+        if (type == QAccessible::TextInserted) {
+            const auto* inserted = static_cast<QAccessibleTextInsertEvent*>(event);
+            position = inserted->changePosition();
+            text = inserted->textInserted();
+        } else if (type == QAccessible::TextRemoved) {
+            const auto* removed = static_cast<QAccessibleTextRemoveEvent*>(event);
+            position = removed->changePosition();
+            text = removed->textRemoved();
+        }
+    }
+};
 
 }  // namespace
 
@@ -114,6 +147,84 @@ private slots:
         QCOMPARE(QPair(from, to), QPair(5, 8));
         text->setCursorPosition(2);
         QCOMPARE(view.caretPosition(), qsizetype(2));
+        // A selection made by a reader is the user's: the primary selection
+        // follows, and the reader hears of it.
+        const bool heard = bridgeOn();
+        static int selectionEvents = 0;
+        QAccessible::installUpdateHandler(
+            [](QAccessibleEvent* event) { selectionEvents += event->type() == QAccessible::TextSelectionChanged; });
+        text->setSelection(0, 0, 3);
+        QAccessible::installUpdateHandler(nullptr);
+        QCOMPARE(view.selectedText(), u"one"_s);
+        QCOMPARE(selectionEvents, heard ? 1 : 0);
+        if (QGuiApplication::clipboard()->supportsSelection()) {
+            QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), u"one"_s);
+        }
+    }
+
+    // Assistive technology hears of each burst once, whatever its size: one
+    // insertion with the burst's newest text where it stands, one caret
+    // move, one removal where the oldest lines made room; Clear Log is heard
+    // as a removal; no event carries more than kAnnouncedText characters.
+    void accessibilityHearsEachBurstOnce_data() {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<bool>("clear");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("removals");
+        QTest::newRow("a burst") << 10 << false << 100 << 0;
+        QTest::newRow("a burst at capacity") << 1000 << false << 500 << 1;
+        QTest::newRow("a burst past capacity") << 1000 << false << 3000 << 1;
+        QTest::newRow("Clear Log, then lines") << 1000 << true << 5 << 1;
+    }
+    void accessibilityHearsEachBurstOnce() {
+        QFETCH(int, before);
+        QFETCH(bool, clear);
+        QFETCH(int, added);
+        QFETCH(int, removals);
+        static QList<Heard> heard;
+        heard.clear();
+        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            if (qobject_cast<LogView*>(event->object())) {
+                heard << Heard(event);
+            }
+        });
+        if (!bridgeOn()) {
+            QSKIP("no accessibility here: tests/a11y/bridge_on.sh runs this");
+        }
+        LogView view;
+        view.setCapacity(1000);
+        connect(&view, &LogView::textChanged, &view, &LogView::moveCaretToEnd);
+        const auto addLines = [&](int count) {
+            for (int i = 0; i < count; ++i) {
+                view.appendLine(kLines[i % kLines.size()]);
+            }
+        };
+        addLines(before);
+        QTRY_VERIFY(!heard.isEmpty() && heard.last().type == QAccessible::TextCaretMoved);
+        heard.clear();
+        if (clear) {
+            view.clearLog();
+        }
+        addLines(added);
+        QTRY_VERIFY(!heard.isEmpty() && heard.last().type == QAccessible::TextCaretMoved);
+        QAccessible::installUpdateHandler(nullptr);
+        const auto count = [](QAccessible::Event type) {
+            return std::count_if(heard.begin(), heard.end(), [type](const Heard& h) { return h.type == type; });
+        };
+        // Nor does the Value, which a text has not, build the whole log.
+        QVERIFY(QAccessible::queryAccessibleInterface(&view)->text(QAccessible::Value).size() <=
+                LogView::kAnnouncedText);
+        QCOMPARE(count(QAccessible::TextInserted), 1);
+        QCOMPARE(count(QAccessible::TextCaretMoved), 1);
+        QCOMPARE(count(QAccessible::TextRemoved), removals);
+        for (const Heard& h : heard) {
+            QVERIFY(h.text.size() <= LogView::kAnnouncedText);
+            QVERIFY(h.type != QAccessible::TextRemoved || (h.position == 0 && !h.text.isEmpty()));
+            if (h.type == QAccessible::TextInserted) {
+                QCOMPARE(view.logText().mid(h.position), h.text);
+                QVERIFY(h.text.endsWith(kLines[(added - 1) % kLines.size()]));
+            }
+        }
     }
 
     // The caret and selection answer keys and clicks as in Qt's own
@@ -146,6 +257,8 @@ private slots:
         QTest::newRow("double-click, shift-click") << u"double 2 45, up, shift-click 2 60"_s;
         QTest::newRow("triple-click, drag") << u"triple 1 5, drag 3 2, drag 0 2, up"_s;
         QTest::newRow("click, shift-click") << u"click 1 5, shift-click 3 8"_s;
+        QTest::newRow("drag held below") << u"press 0 5, drag 2 20, drag below, hold, up"_s;
+        QTest::newRow("drag held above") << u"Ctrl+End, press 11 5, drag above, hold, up"_s;
     }
     void asQtsOwnTextBox() {
         QFETCH(QString, steps);
@@ -173,6 +286,17 @@ private slots:
                 at.movePosition(QTextCursor::NextCharacter, QTextCursor::MoveAnchor, step.section(u' ', 2).toInt());
                 const QRect caret = box.cursorRect(at);
                 point = QPoint(caret.left(), caret.center().y());
+            } else if (step.startsWith(u"drag ")) {
+                point.setY(step.endsWith(u"below") ? box.viewport()->height() + 20 : -20);
+            } else if (step == u"hold") {
+                // Until both have scrolled as far as they go.
+                const bool down = point.y() > 0;
+                const auto atEnd = [down](QAbstractScrollArea& area) {
+                    const QScrollBar* bar = area.verticalScrollBar();
+                    return bar->value() == (down ? bar->maximum() : bar->minimum());
+                };
+                QTRY_VERIFY(atEnd(view) && atEnd(box));
+                continue;
             }
             sendStep(view, step, point);
             sendStep(box, step, point);
@@ -209,6 +333,75 @@ private slots:
         QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), line);
+    }
+
+    // At capacity the oldest lines make room: the caret, the selection and
+    // the view keep to their text as it moves up, and a selection whose text
+    // went is gone. Lines "line 0".."line 5", 8 positions apart, line 2 at
+    // the top; then lines are added or the capacity lowered.
+    void placesKeepToTheirTextAtCapacity_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<int>("top");
+        QTest::newRow("kept") << 25 << 35 << 2 << 6 << u"ine 3\r\nlin"_s << 19 << 0;
+        QTest::newRow("kept, backwards") << 35 << 25 << 1 << 6 << u"ine 3\r\nlin"_s << 17 << 1;
+        QTest::newRow("partly dropped") << 10 << 20 << 2 << 6 << u"line"_s << 4 << 0;
+        QTest::newRow("wholly dropped") << 1 << 4 << 1 << 6 << QString() << 0 << 1;
+        QTest::newRow("capacity lowered") << 33 << 37 << 0 << 3 << u"ine "_s << 13 << 0;
+    }
+    void placesKeepToTheirTextAtCapacity() {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, added);
+        QFETCH(int, capacity);
+        QFETCH(QString, selected);
+        LogView view;
+        view.setCapacity(6);
+        for (int i = 0; i < 6; ++i) {
+            view.appendLine(u"line %1"_s.arg(i));
+        }
+        view.resize(200, 2 * view.fontMetrics().lineSpacing() + 20);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(view.verticalScrollBar()->maximum() > 2);
+        view.verticalScrollBar()->setValue(2);
+        view.select(from, to);
+        for (int i = 0; i < added; ++i) {
+            view.appendLine(u"added"_s);
+        }
+        view.setCapacity(capacity);
+        QCOMPARE(view.selectedText(), selected);
+        QFETCH(int, caret);
+        QCOMPARE(view.caretPosition(), qsizetype(caret));
+        QTEST(int(view.topLine()), "top");
+    }
+
+    // A line cut short is stepped through as shown, its hidden rest one
+    // step, so that a key on a huge line costs what is in sight.
+    void cutLinesStepAsShown_data() {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("to");
+        const int cut = int(eventlog::LineLayout::kLongestShownLine);
+        QTest::newRow("right, shown") << cut - 1 << u"Right"_s << cut;
+        QTest::newRow("right, into the rest") << cut << u"Right"_s << 5000;
+        QTest::newRow("left, out of it") << 5000 << u"Left"_s << cut;
+        QTest::newRow("left, inside it") << 4500 << u"Left"_s << cut;
+        QTest::newRow("word right, inside it") << 4500 << u"Ctrl+Right"_s << 5000;
+        QTest::newRow("word left, out of it") << 5000 << u"Ctrl+Left"_s << cut;
+    }
+    void cutLinesStepAsShown() {
+        QFETCH(int, from);
+        QFETCH(QString, key);
+        LogView view;
+        view.setLogText(u"word "_s.repeated(1000) + u"\r\nafter"_s);
+        view.setCaretPosition(from);
+        sendStep(view, key, QPoint());
+        QTEST(int(view.caretPosition()), "to");
     }
 
     void longLinesAreKeptWhole() {

@@ -41,10 +41,11 @@ bool holdsRightToLeft(QStringView text) {
 
 }  // namespace
 
-LineLayout::LineLayout(QStringView text, const QFont& font, const QPaintDevice* device, qreal width)
+LineLayout::LineLayout(QStringView text, qsizetype length, const QFont& font,
+                       const QPaintDevice* device, qreal width)
     : layout_(QString(), font, device),
-      length_(text.size()),
-      shownLength_(std::min(text.size(), kLongestShownLine)) {
+      length_(length),
+      shownLength_(std::min({text.size(), length, kLongestShownLine})) {
     const QStringView kept = text.left(shownLength_);
     QString shownText;
     if (holdsRightToLeft(kept)) {
@@ -175,7 +176,10 @@ void LineLayout::drawCaret(QPainter* painter, QPointF origin, qsizetype column) 
     layout_.drawCursor(painter, origin, shown(column));
 }
 
-LineSteps::LineSteps(QStringView text) : text_(text.toString()), layout_(text_) {}
+LineSteps::LineSteps(QStringView text, qsizetype length)
+    : text_(text.left(std::min(length, LineLayout::kLongestShownLine)).toString()),
+      length_(length),
+      layout_(text_) {}
 
 bool LineSteps::isSpace(qsizetype column) const {
     return text_.at(column).isSpace();
@@ -188,23 +192,33 @@ bool LineSteps::isSeparator(qsizetype column) const {
 }
 
 qsizetype LineSteps::nextCharacter(qsizetype column) const {
-    return layout_.nextCursorPosition(int(column), QTextLayout::SkipCharacters);
+    return column >= text_.size()
+               ? length_
+               : layout_.nextCursorPosition(int(column), QTextLayout::SkipCharacters);
 }
 
 qsizetype LineSteps::previousCharacter(qsizetype column) const {
-    return layout_.previousCursorPosition(int(column), QTextLayout::SkipCharacters);
+    return column > text_.size()
+               ? text_.size()
+               : layout_.previousCursorPosition(int(column), QTextLayout::SkipCharacters);
 }
 
 qsizetype LineSteps::nextWord(qsizetype column) const {
-    return layout_.nextCursorPosition(int(column), QTextLayout::SkipWords);
+    return column >= text_.size() ? length_
+                                  : layout_.nextCursorPosition(int(column), QTextLayout::SkipWords);
 }
 
 qsizetype LineSteps::previousWord(qsizetype column) const {
-    return layout_.previousCursorPosition(int(column), QTextLayout::SkipWords);
+    return column > text_.size()
+               ? text_.size()
+               : layout_.previousCursorPosition(int(column), QTextLayout::SkipWords);
 }
 
 std::optional<qsizetype> LineSteps::wordStart(qsizetype column) const {
     const qsizetype length = text_.size();
+    if (length < length_ && column >= length) {
+        return length;  // the hidden rest of a cut line
+    }
     if (column == 0 || (column == length && (isSpace(column - 1) || isSeparator(column - 1)))) {
         return std::nullopt;
     }
@@ -214,7 +228,7 @@ std::optional<qsizetype> LineSteps::wordStart(qsizetype column) const {
 qsizetype LineSteps::wordEnd(qsizetype column) const {
     const qsizetype length = text_.size();
     if (column >= length) {
-        return column;
+        return length < length_ ? length_ : column;
     }
     if (isSeparator(column)) {
         do {

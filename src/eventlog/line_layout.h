@@ -30,7 +30,10 @@ public:
     // cannot stall drawing.
     static constexpr qsizetype kLongestShownLine = 4096;
 
-    LineLayout(QStringView text, const QFont& font, const QPaintDevice* device, qreal width);
+    // text is the line's start, at least as much of it as is shown; length
+    // is the whole line's.
+    LineLayout(QStringView text, qsizetype length, const QFont& font, const QPaintDevice* device,
+               qreal width);
 
     qreal height() const { return height_; }
     int rowCount() const { return layout_.lineCount(); }
@@ -72,10 +75,14 @@ private:
 
 // Caret steps within one line's text, as Qt's text boxes take them: by
 // character (a whole grapheme cluster) and by word, where spaces end words
-// and runs of punctuation are words of their own.
+// and runs of punctuation are words of their own. Of a line cut short only
+// the part shown is read: the hidden rest is one step, so that a key costs
+// the same on a huge line.
 class LineSteps {
 public:
-    explicit LineSteps(QStringView text);
+    // text is the line's start, at least as much of it as is shown; length
+    // is the whole line's.
+    LineSteps(QStringView text, qsizetype length);
 
     qsizetype nextCharacter(qsizetype column) const;
     qsizetype previousCharacter(qsizetype column) const;
@@ -94,6 +101,7 @@ private:
     bool isSeparator(qsizetype column) const;
 
     QString text_;
+    qsizetype length_;
     QTextLayout layout_;
 };
 

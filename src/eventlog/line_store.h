@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -9,9 +10,11 @@
 
 namespace eventlog {
 
-// The log's lines, kept compactly: their UTF-16 text back to back in large
-// chunks, with one 32-bit end offset per line. Appending costs the same at
-// any length, and a line never moves once stored.
+// The log's lines, kept compactly: their text back to back in large chunks,
+// with one 32-bit end offset per line. A line whose characters all fit in
+// Latin-1 (nearly every line: times, addresses, the event words) takes one
+// byte a character, any other line UTF-16. Appending costs the same at any
+// length, and a line never moves once stored.
 //
 // Positions are those of the log text: the lines joined by CR LF, with no
 // break after the last. Memory is bounded: past maxLines lines or maxUnits
@@ -32,7 +35,11 @@ public:
     bool isEmpty() const { return lineCount_ == 0; }
     // Length of the log text, separators included.
     qsizetype textLength() const;
-    QStringView line(qsizetype index) const;
+    qsizetype lineLength(qsizetype index) const;
+    QString line(qsizetype index) const { return linePart(index, 0, lineLength(index)); }
+    // Characters from..to of a line (clamped to it), without touching the
+    // rest of a long line.
+    QString linePart(qsizetype index, qsizetype from, qsizetype to) const;
     // Where line index starts in the log text.
     qsizetype lineStart(qsizetype index) const;
     // The line holding log-text position (a separator counts with the line
@@ -41,23 +48,33 @@ public:
     // The log text from..to, lines joined by separator.
     QString text(qsizetype from, qsizetype to, QStringView separator = u"\r\n") const;
 
-    qsizetype maxLines() const { return maxLines_; }
-    void setLimits(qsizetype maxLines, qsizetype maxUnits);
-    // Lines dropped at the limits since the last clear.
-    qsizetype droppedLines() const { return droppedLines_; }
-    // Bytes held, for measuring.
-    qsizetype memoryUsed() const;
+    // dropped as for append.
+    void setLimits(qsizetype maxLines, qsizetype maxUnits, QString* dropped = nullptr);
 
 private:
+    // A line kept as UTF-16, and where its bytes start in its chunk.
+    struct WideLine {
+        std::uint32_t line;
+        std::uint32_t byteStart;
+    };
     struct Chunk {
-        QString text;                     // the lines back to back
-        std::vector<std::uint32_t> ends;  // end of each line in text
+        QByteArray bytes;                 // the lines back to back
+        std::vector<std::uint32_t> ends;  // end of each line, in characters from the first
+        std::vector<WideLine> wide;       // its UTF-16 lines, in order; usually none
         qsizetype firstLine = 0;          // absolute number of its first line
         qsizetype textBase = 0;           // absolute log position of its first line
     };
-    static constexpr qsizetype kChunkUnits = 64 * 1024;
+    // A line as stored: Latin-1 bytes or UTF-16 code units.
+    struct Stored {
+        const char* data;
+        qsizetype length;
+        bool wide;
+    };
+    static constexpr qsizetype kChunkBytes = 64 * 1024;
 
     const Chunk& chunkOf(qsizetype absoluteLine) const;
+    Stored stored(qsizetype index) const;
+    static void appendPart(QString& to, Stored line, qsizetype from, qsizetype end);
     void enforceLimits(QString* dropped = nullptr);
     void dropOldestLine(QString* dropped);
 

@@ -33,7 +33,7 @@ QStringView clipboardLineBreak() {
 
 }  // namespace
 
-LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent), store_(kDefaultCapacity) {
+LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
     LogViewAccessible::install();
     // Arial where it is installed; Liberation Sans, which has its metrics,
     // where it is not (Wine has no Arial of its own).
@@ -53,8 +53,13 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent), store_(kDefault
 LogView::~LogView() = default;
 
 void LogView::setCapacity(int lines) {
-    store_.setLimits(lines, LineStore::kDefaultMaxUnits);
-    changed();
+    const qsizetype linesBefore = store_.lineCount();
+    const qsizetype lengthBefore = logLength();
+    QString dropped;
+    store_.setLimits(lines, LineStore::kDefaultMaxUnits,
+                     QAccessible::isActive() ? &dropped : nullptr);
+    noteChange(dropped, lengthBefore - logLength());
+    linesMoved(linesBefore - store_.lineCount(), lengthBefore - logLength());
 }
 
 QString LogView::logText() const {
@@ -63,40 +68,37 @@ QString LogView::logText() const {
 
 void LogView::setLogText(const QString& text) {
     // A reader follows the text by what is removed and inserted, not by a
-    // value, which a text object does not have.
-    if (QAccessible::isActive() && !store_.isEmpty()) {
-        QAccessibleTextRemoveEvent removed(this, 0, logText());
-        QAccessible::updateAccessibility(&removed);
+    // value, which a text object does not have: it hears the old text go
+    // at once, and the new text with the next burst.
+    if (QAccessible::isActive()) {
+        tellPending();
+        if (!store_.isEmpty()) {
+            QAccessibleTextRemoveEvent removed(this, 0, store_.text(0, kAnnouncedText));
+            QAccessible::updateAccessibility(&removed);
+        }
     }
     store_.clear();
     if (!text.isEmpty()) {
         for (QStringView line : QStringView(text).split(kLineBreak)) {
             store_.append(line);
         }
-        if (QAccessible::isActive()) {
-            QAccessibleTextInsertEvent inserted(this, 0, logText());
-            QAccessible::updateAccessibility(&inserted);
-        }
+        noteChange(QString(), 0);
     }
     changed();
 }
 
 void LogView::appendLine(const QString& line) {
-    const qsizetype end = logLength();
-    // At capacity the oldest lines make room: a reader hears the line
-    // added at the end, then those removed from the start.
-    const bool told = QAccessible::isActive();
-    QString dropped;
-    store_.append(line, told ? &dropped : nullptr);
-    if (told) {
-        QAccessibleTextInsertEvent inserted(this, int(end), end == 0 ? line : kLineBreak + line);
-        QAccessible::updateAccessibility(&inserted);
-        if (!dropped.isEmpty()) {
-            QAccessibleTextRemoveEvent removed(this, 0, dropped);
-            QAccessible::updateAccessibility(&removed);
-        }
+    const qsizetype linesBefore = store_.lineCount();
+    const qsizetype lengthBefore = logLength();
+    if (QAccessible::isActive() && !pending_.insertedFrom) {
+        pending_.insertedFrom = lengthBefore;
     }
-    changed();
+    QString dropped;
+    store_.append(line, QAccessible::isActive() ? &dropped : nullptr);
+    const qsizetype added = line.size() + (linesBefore > 0 ? 2 : 0);
+    const qsizetype droppedText = lengthBefore + added - logLength();
+    noteChange(dropped, droppedText);
+    linesMoved(linesBefore + 1 - store_.lineCount(), droppedText);
 }
 
 void LogView::changed() {
@@ -104,9 +106,66 @@ void LogView::changed() {
     anchor_ = std::min(anchor_, logLength());
     caret_ = std::min(caret_, logLength());
     caretPlaced();
+    redraw();
+}
+
+void LogView::linesMoved(qsizetype droppedLines, qsizetype droppedText) {
+    if (droppedLines > 0) {
+        // As a cursor in Qt's text boxes: a place in removed text goes to
+        // where the removal was, so a selection wholly in it is gone.
+        const auto keep = [droppedText](qsizetype& position) {
+            position = std::max<qsizetype>(0, position - droppedText);
+        };
+        keep(anchor_);
+        keep(caret_);
+        for (auto* range : {&clickedWord_, &clickedLine_}) {
+            if (*range) {
+                keep((*range)->first);
+                keep((*range)->second);
+            }
+        }
+        topLine_ = std::max<qsizetype>(0, topLine_ - droppedLines);
+    }
+    redraw();
+}
+
+void LogView::redraw() {
+    endTop_.reset();
     shownLinesValid_ = false;
     scheduleSync();
     emit textChanged();
+}
+
+void LogView::noteChange(const QString& dropped, qsizetype droppedText) {
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    if (!pending_.insertedFrom) {
+        pending_.insertedFrom = 0;
+    }
+    *pending_.insertedFrom = std::max<qsizetype>(0, *pending_.insertedFrom - droppedText);
+    pending_.removed += QStringView(dropped).left(kAnnouncedText - pending_.removed.size());
+}
+
+void LogView::tellPending() {
+    Pending told = std::exchange(pending_, Pending());
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    if (!told.removed.isEmpty()) {
+        QAccessibleTextRemoveEvent removed(this, 0, told.removed);
+        QAccessible::updateAccessibility(&removed);
+    }
+    const qsizetype end = logLength();
+    if (told.insertedFrom && *told.insertedFrom < end) {
+        // The newest text of the burst, where it stands.
+        const qsizetype from = std::max(*told.insertedFrom, end - kAnnouncedText);
+        QAccessibleTextInsertEvent inserted(this, int(from), store_.text(from, end));
+        QAccessible::updateAccessibility(&inserted);
+    }
+    if (told.caretMoved) {
+        announceCaret(told.selectionMoved);
+    }
 }
 
 void LogView::select(qsizetype from, qsizetype to) {
@@ -114,6 +173,12 @@ void LogView::select(qsizetype from, qsizetype to) {
     caret_ = std::clamp<qsizetype>(to, 0, logLength());
     caretPlaced();
     viewport()->update();
+}
+
+void LogView::selectAsUser(qsizetype from, qsizetype to) {
+    select(from, to);
+    publishSelection();
+    announceCaret();
 }
 
 void LogView::setCaretPosition(qsizetype position) {
@@ -149,7 +214,9 @@ void LogView::moveCaretToEnd() {
     anchor_ = caret_ = logLength();
     caretPlaced();
     if (QAccessible::isActive() && (hadSelection || before != caret_)) {
-        announceCaret();
+        // Told with the burst's lines, once.
+        pending_.caretMoved = true;
+        pending_.selectionMoved = pending_.selectionMoved || hadSelection;
     }
     if (!followEnd_) {
         followEnd_ = true;
@@ -161,6 +228,7 @@ void LogView::moveCaretToEnd() {
 void LogView::caretPlaced() {
     // A drag going on would carry on from the new place: it ends here.
     mousePressed_ = false;
+    autoScroll_.stop();
     rowX_.reset();
     pageRowTop_.reset();
     clickedWord_.reset();
@@ -172,16 +240,22 @@ int LogView::textWidth() const {
 }
 
 std::unique_ptr<LineLayout> LogView::layoutLine(qsizetype index) const {
-    return std::make_unique<LineLayout>(store_.line(index), font(), viewport(), textWidth());
+    return std::make_unique<LineLayout>(store_.linePart(index, 0, LineLayout::kLongestShownLine),
+                                        store_.lineLength(index), font(), viewport(), textWidth());
+}
+
+const LineLayout& LogView::layoutOf(qsizetype index, std::unique_ptr<LineLayout>& spare) const {
+    if (shownLinesValid_ && !shownLines_.empty() && index >= shownLines_.front().index &&
+        index <= shownLines_.back().index) {
+        return *shownLines_[std::size_t(index - shownLines_.front().index)].layout;
+    }
+    spare = layoutLine(index);
+    return *spare;
 }
 
 qreal LogView::lineHeight(qsizetype index) const {
-    // Lines in sight are laid out already.
-    if (shownLinesValid_ && !shownLines_.empty() && index >= shownLines_.front().index &&
-        index <= shownLines_.back().index) {
-        return shownLines_[std::size_t(index - shownLines_.front().index)].layout->height();
-    }
-    return layoutLine(index)->height();
+    std::unique_ptr<LineLayout> spare;
+    return layoutOf(index, spare).height();
 }
 
 qreal LogView::topOffset() const {
@@ -189,6 +263,9 @@ qreal LogView::topOffset() const {
 }
 
 qsizetype LogView::topLineForEnd() const {
+    if (endTop_) {
+        return *endTop_;
+    }
     // As many whole lines as fit above the bottom margin, the last line
     // always.
     const qreal available = viewport()->height() - kMargin - 1;
@@ -202,6 +279,7 @@ qsizetype LogView::topLineForEnd() const {
         }
         --top;
     }
+    endTop_ = top;
     return top;
 }
 
@@ -247,6 +325,7 @@ void LogView::scheduleSync() {
             syncPending_ = false;
             syncScrollBar();
             viewport()->update();
+            tellPending();
         },
         Qt::QueuedConnection);
 }
@@ -275,6 +354,7 @@ void LogView::scrollContentsBy(int, int) {
 
 void LogView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    endTop_.reset();
     shownLinesValid_ = false;
     scheduleSync();
 }
@@ -289,7 +369,7 @@ void LogView::paintEvent(QPaintEvent*) {
 
     for (const ShownLine& line : shownLines_) {
         const qsizetype start = store_.lineStart(line.index);
-        const qsizetype length = store_.line(line.index).size();
+        const qsizetype length = store_.lineLength(line.index);
         const QPointF origin(kMargin, line.top);
         line.layout->draw(&painter, origin,
                           std::clamp(selectionStart() - start, qsizetype(0), length),

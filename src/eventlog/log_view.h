@@ -22,9 +22,14 @@ namespace eventlog {
 //
 // Lines are kept compactly (LineStore) and only those in sight are laid out
 // and drawn, so adding a line costs the same however long the log, and a
-// burst of lines costs one repaint. The box holds at most capacity() lines;
-// past that the oldest line goes for each new one, so memory stays bounded
-// and the newest line is always kept.
+// burst of lines costs one repaint. The box holds at most as many lines as
+// its store (or setCapacity) allows; past that the oldest line goes for each
+// new one, so memory stays bounded and the newest line is always kept. The
+// caret, the selection and the view keep to their text as it moves up.
+//
+// Assistive technology hears of the lines added once per burst, as painting
+// catches up: one insertion, one caret move, no event carrying more than
+// kAnnouncedText characters.
 //
 // The caret and the selection answer the keyboard and the mouse as Qt's
 // own read-only plain text box does when it lets the keyboard move its
@@ -42,8 +47,13 @@ class LogView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
-    static constexpr int kDefaultCapacity = 2'000'000;
-    static constexpr qsizetype kLongestShownLine = LineLayout::kLongestShownLine;
+    // The most text one accessibility event carries: the newest text of a
+    // burst, the start of what was removed. Some 60 lines, minutes of
+    // speech, more than a reader speaks before the next burst; the whole
+    // log stays readable through the text interface, and an event stays far
+    // below what one D-Bus message may hold (128 MiB, a tenth of the log at
+    // capacity).
+    static constexpr qsizetype kAnnouncedText = 4096;
 
     explicit LogView(QWidget* parent = nullptr);
     ~LogView() override;
@@ -56,11 +66,10 @@ public:
     void clearLog() { setLogText(QString()); }
 
     int lineCount() const { return static_cast<int>(store_.lineCount()); }
-    int capacity() const { return static_cast<int>(store_.maxLines()); }
+    // Keeps at most this many lines, dropping the oldest now if need be.
     void setCapacity(int lines);
     const LineStore& lines() const { return store_; }
 
-    bool isReadOnly() const { return true; }
     // The caret and selection, in UTF-16 code units of logText().
     qsizetype caretPosition() const { return caret_; }
     qsizetype anchorPosition() const { return anchor_; }
@@ -72,6 +81,9 @@ public:
     qsizetype selectionEnd() const { return std::max(anchor_, caret_); }
     // Selects from..to, the caret at to.
     void select(qsizetype from, qsizetype to);
+    // Selects as the user's own keys do: the primary selection follows and
+    // assistive technology hears of it.
+    void selectAsUser(qsizetype from, qsizetype to);
     QString selectedText() const;
     void selectAll();
     void copy() const;
@@ -133,6 +145,9 @@ private:
     using Range = std::pair<qsizetype, qsizetype>;
 
     std::unique_ptr<LineLayout> layoutLine(qsizetype index) const;
+    // The line's layout in sight where there is one, else one laid out into
+    // spare: a step or a page lays out no line twice.
+    const LineLayout& layoutOf(qsizetype index, std::unique_ptr<LineLayout>& spare) const;
     qreal lineHeight(qsizetype index) const;
     int textWidth() const;
     // The first line's top sits a margin below the view's; scrolled, the top
@@ -144,24 +159,37 @@ private:
     void layOutShownLines();
     void scheduleSync();
     void syncScrollBar();
+    // After the text was replaced.
     void changed();
+    // After lines were added or dropped: places in the dropped text move to
+    // its end, the others up by it.
+    void linesMoved(qsizetype droppedLines, qsizetype droppedText);
+    void redraw();
+    // Notes for assistive technology what a change removed and from where
+    // the text is new; tellPending() tells it once per burst.
+    void noteChange(const QString& dropped, qsizetype droppedText);
+    void tellPending();
     // The top of the caret's row in the viewport.
     qreal caretRowTop() const;
 
     bool stepForKey(QKeyEvent* event);
     void step(Step how, bool select);
-    bool stepRow(bool down, bool select);
+    // How far down the caret's row moved; none where the caret did not.
+    std::optional<qreal> stepRow(bool down, bool select);
     void stepPage(bool down, bool select);
     void ensureCaretVisible();
     void extendByWords(qsizetype position, qreal x);
     void extendByLines(qsizetype position);
+    // Takes the selection on to the point of a drag.
+    void dragTo(QPointF point);
+    void autoScroll();
     // The caret was placed anew, not by a step or a drag: forgets its x for
     // Up and Down, what a double- or triple-click took, and any drag.
     void caretPlaced();
     // The selection as the X11 primary selection, where there is one.
     void publishSelection() const;
     // Tells assistive technology where the caret and selection went.
-    void announceCaret();
+    void announceCaret(bool selectionMoved = true);
 
     LineStore store_;
     qsizetype anchor_ = 0;
@@ -174,6 +202,9 @@ private:
     std::optional<Range> clickedWord_;
     std::optional<Range> clickedLine_;
     QBasicTimer tripleClick_;
+    // Scrolls while a drag is held past the view's edge.
+    QBasicTimer autoScroll_;
+    QPointF dragPoint_;
     QPointF doubleClickPoint_;
     bool mousePressed_ = false;
     qsizetype topLine_ = 0;
@@ -181,7 +212,16 @@ private:
     bool syncPending_ = false;
     bool syncing_ = false;
     bool shownLinesValid_ = false;
+    // topLineForEnd() until the text or the view's size changes.
+    mutable std::optional<qsizetype> endTop_;
     std::vector<ShownLine> shownLines_;
+    // What assistive technology has yet to hear.
+    struct Pending {
+        std::optional<qsizetype> insertedFrom;
+        QString removed;
+        bool caretMoved = false;
+        bool selectionMoved = false;
+    } pending_;
 };
 
 }  // namespace eventlog

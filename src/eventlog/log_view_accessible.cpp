@@ -48,7 +48,9 @@ QAccessible::State LogViewAccessible::state() const {
 
 QString LogViewAccessible::text(QAccessible::Text t) const {
     if (t == QAccessible::Value) {
-        return view()->logText();
+        // A text object has no value; the whole log as one (hundreds of
+        // megabytes at capacity) on every query would stall the program.
+        return QString();
     }
     const QString text = QAccessibleWidget::text(t);
     if (t == QAccessible::Name && text.isEmpty()) {
@@ -74,11 +76,11 @@ void LogViewAccessible::addSelection(int startOffset, int endOffset) {
 }
 
 void LogViewAccessible::removeSelection(int) {
-    view()->setCaretPosition(view()->caretPosition());
+    view()->selectAsUser(view()->caretPosition(), view()->caretPosition());
 }
 
 void LogViewAccessible::setSelection(int, int startOffset, int endOffset) {
-    view()->select(startOffset, endOffset);
+    view()->selectAsUser(startOffset, endOffset);
 }
 
 int LogViewAccessible::cursorPosition() const {
@@ -86,7 +88,7 @@ int LogViewAccessible::cursorPosition() const {
 }
 
 void LogViewAccessible::setCursorPosition(int position) {
-    view()->setCaretPosition(position);
+    view()->selectAsUser(position, position);
 }
 
 QString LogViewAccessible::text(int startOffset, int endOffset) const {

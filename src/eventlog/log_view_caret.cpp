@@ -33,15 +33,21 @@ void LogView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void LogView::announceCaret() {
+void LogView::announceCaret(bool selectionMoved) {
     if (!QAccessible::isActive()) {
         return;
     }
+    // What came before is told first, so that the positions fit the text.
+    if (pending_.insertedFrom || !pending_.removed.isEmpty()) {
+        tellPending();
+    }
     QAccessibleTextCursorEvent moved(this, static_cast<int>(caret_));
     QAccessible::updateAccessibility(&moved);
-    QAccessibleTextSelectionEvent selected(this, static_cast<int>(selectionStart()),
-                                           static_cast<int>(selectionEnd()));
-    QAccessible::updateAccessibility(&selected);
+    if (selectionMoved) {
+        QAccessibleTextSelectionEvent selected(this, static_cast<int>(selectionStart()),
+                                               static_cast<int>(selectionEnd()));
+        QAccessible::updateAccessibility(&selected);
+    }
 }
 
 bool LogView::stepForKey(QKeyEvent* event) {
@@ -111,7 +117,10 @@ void LogView::step(Step how, bool select) {
     const qsizetype line = store_.lineAt(caret_);
     const qsizetype start = store_.lineStart(line);
     const qsizetype column = caret_ - start;
-    const qsizetype length = store_.line(line).size();
+    const qsizetype length = store_.lineLength(line);
+    const auto steps = [&] {
+        return LineSteps(store_.linePart(line, 0, LineLayout::kLongestShownLine), length);
+    };
     const bool lastLine = line + 1 == store_.lineCount();
     // A step past either end of a line crosses its line break.
     const qsizetype previousEnd = line > 0 ? start - 2 : 0;
@@ -125,20 +134,16 @@ void LogView::step(Step how, bool select) {
                 // edge on the arrow's side.
                 to = how == Step::Left ? selectionStart() : selectionEnd();
             } else if (how == Step::Left) {
-                to = column > 0 ? start + LineSteps(store_.line(line)).previousCharacter(column)
-                                : previousEnd;
+                to = column > 0 ? start + steps().previousCharacter(column) : previousEnd;
             } else {
-                to = column < length ? start + LineSteps(store_.line(line)).nextCharacter(column)
-                                     : nextStart;
+                to = column < length ? start + steps().nextCharacter(column) : nextStart;
             }
             break;
         case Step::WordLeft:
-            to = column > 0 ? start + LineSteps(store_.line(line)).previousWord(column)
-                            : previousEnd;
+            to = column > 0 ? start + steps().previousWord(column) : previousEnd;
             break;
         case Step::WordRight:
-            to =
-                column < length ? start + LineSteps(store_.line(line)).nextWord(column) : nextStart;
+            to = column < length ? start + steps().nextWord(column) : nextStart;
             break;
         case Step::StartOfRow: {
             const auto layout = layoutLine(line);
@@ -152,7 +157,7 @@ void LogView::step(Step how, bool select) {
             to = start + (rowEnd == layout->rowStart(row) ? length : rowEnd);
             // A row broken after a space ends before it, on that row.
             if (rowEnd > layout->rowStart(row) && row + 1 < layout->rowCount() &&
-                store_.line(line).at(rowEnd - 1).isSpace()) {
+                store_.linePart(line, rowEnd - 1, rowEnd).front().isSpace()) {
                 --to;
             }
             break;
@@ -172,31 +177,38 @@ void LogView::step(Step how, bool select) {
     pageRowTop_.reset();
 }
 
-bool LogView::stepRow(bool down, bool select) {
+std::optional<qreal> LogView::stepRow(bool down, bool select) {
     if (store_.isEmpty()) {
-        return false;
+        return std::nullopt;
     }
     qsizetype line = store_.lineAt(caret_);
-    auto layout = layoutLine(line);
+    std::unique_ptr<LineLayout> spare;
+    const LineLayout* layout = &layoutOf(line, spare);
     const int row = layout->rowOf(caret_ - store_.lineStart(line));
     if (!rowX_) {
         rowX_ = static_cast<int>(layout->xOf(caret_ - store_.lineStart(line)));
     }
     int target = down ? row + 1 : row - 1;
+    qreal moved = 0;
     if (target < 0 || target >= layout->rowCount()) {
         if (down ? line + 1 >= store_.lineCount() : line == 0) {
-            return false;
+            return std::nullopt;
         }
+        const qreal rowTop = layout->rowTop(row);
+        const qreal height = layout->height();
         line += down ? 1 : -1;
-        layout = layoutLine(line);
+        layout = &layoutOf(line, spare);
         target = down ? 0 : layout->rowCount() - 1;
+        moved = down ? height - rowTop : -rowTop - layout->height() + layout->rowTop(target);
+    } else {
+        moved = layout->rowTop(target) - layout->rowTop(row);
     }
     const qsizetype from = caret_;
     caret_ = store_.lineStart(line) + layout->columnAt(target, *rowX_);
     if (!select) {
         anchor_ = caret_;
     }
-    return caret_ != from;
+    return caret_ != from ? std::optional<qreal>(moved) : std::nullopt;
 }
 
 qreal LogView::caretRowTop() const {
@@ -208,8 +220,9 @@ qreal LogView::caretRowTop() const {
     for (qsizetype i = line; i < topLine_; ++i) {
         y -= lineHeight(i);
     }
-    const auto layout = layoutLine(line);
-    return y + layout->rowTop(layout->rowOf(caret_ - store_.lineStart(line)));
+    std::unique_ptr<LineLayout> spare;
+    const LineLayout& layout = layoutOf(line, spare);
+    return y + layout.rowTop(layout.rowOf(caret_ - store_.lineStart(line)));
 }
 
 void LogView::ensureCaretVisible() {
@@ -276,7 +289,16 @@ void LogView::stepPage(bool down, bool select) {
         if (!atEnd) {
             setTopLine(line);
         }
-        while (stepRow(true, select) && caretRowTop() < rowTop) {
+        // The page's lines are laid out once, for every row stepped.
+        layOutShownLines();
+        // Row by row, adding up how far each went: the caret's row top is
+        // worked out once, not once a row.
+        qreal top = caretRowTop();
+        while (const std::optional<qreal> moved = stepRow(true, select)) {
+            top += *moved;
+            if (top >= rowTop) {
+                break;
+            }
         }
     } else {
         const bool atTop = topLine_ == 0;
@@ -293,10 +315,16 @@ void LogView::stepPage(bool down, bool select) {
             ++line;
         }
         setTopLine(line);
+        layOutShownLines();
         if (atTop) {
             rowTop = 0;
         }
-        while (stepRow(false, select) && caretRowTop() > rowTop) {
+        qreal top = caretRowTop();
+        while (const std::optional<qreal> moved = stepRow(false, select)) {
+            top += *moved;
+            if (top <= rowTop) {
+                break;
+            }
         }
     }
 }
@@ -348,7 +376,8 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
     const auto layout = layoutLine(line);
     const int row = layout->rowOf(caret_ - start);
     if (layout->rowEnd(row) > layout->rowStart(row)) {
-        const LineSteps steps(store_.line(line));
+        const LineSteps steps(store_.linePart(line, 0, LineLayout::kLongestShownLine),
+                              store_.lineLength(line));
         const qsizetype wordStart = steps.wordStart(caret_ - start).value_or(caret_ - start);
         anchor_ = start + wordStart;
         caret_ = start + steps.wordEnd(wordStart);
@@ -371,12 +400,35 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const QPointF point = event->position();
-    QScrollBar* bar = verticalScrollBar();
-    if (point.y() < 0) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (point.y() > viewport()->height()) {
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // Past the edge the view scrolls on a timer, as Qt's text boxes do, so
+    // that it goes on while the pointer is held still.
+    dragPoint_ = point;
+    if (viewport()->rect().contains(point.toPoint())) {
+        autoScroll_.stop();
+    } else if (!autoScroll_.isActive()) {
+        autoScroll_.start(100, this);
     }
+    dragTo(point);
+}
+
+void LogView::autoScroll() {
+    const QRect visible = viewport()->rect();
+    const int y = qRound(dragPoint_.y());
+    const int outside = std::max(y - visible.top(), visible.bottom() - y) - visible.height();
+    if (outside < 0) {
+        autoScroll_.stop();
+        return;
+    }
+    // The farther out, the faster, at Qt's text boxes' pace.
+    const int speed = std::max(outside, 7);
+    autoScroll_.start(4900 / (speed * speed), this);
+    verticalScrollBar()->triggerAction(y < visible.center().y()
+                                           ? QAbstractSlider::SliderSingleStepSub
+                                           : QAbstractSlider::SliderSingleStepAdd);
+    dragTo(dragPoint_);
+}
+
+void LogView::dragTo(QPointF point) {
     const qsizetype position = positionAt(point);
     if (clickedLine_) {
         extendByLines(position);
@@ -392,6 +444,9 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void LogView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        autoScroll_.stop();
+    }
     if (event->button() == Qt::LeftButton && mousePressed_) {
         mousePressed_ = false;
         publishSelection();
@@ -401,6 +456,8 @@ void LogView::mouseReleaseEvent(QMouseEvent* event) {
 void LogView::timerEvent(QTimerEvent* event) {
     if (event->timerId() == tripleClick_.timerId()) {
         tripleClick_.stop();
+    } else if (event->timerId() == autoScroll_.timerId()) {
+        autoScroll();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -417,7 +474,8 @@ void LogView::extendByWords(qsizetype position, qreal x) {
     // over it, up to whichever of its edges is nearer.
     const qsizetype line = store_.lineAt(position);
     const qsizetype start = store_.lineStart(line);
-    const LineSteps steps(store_.line(line));
+    const LineSteps steps(store_.linePart(line, 0, LineLayout::kLongestShownLine),
+                          store_.lineLength(line));
     const std::optional<qsizetype> found = steps.wordStart(position - start);
     if (!found) {
         return;

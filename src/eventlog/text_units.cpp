@@ -17,7 +17,7 @@ struct LineText {
 LineText lineWithBreak(const LineStore& lines, qsizetype offset) {
     const qsizetype index = lines.lineAt(offset);
     const qsizetype start = lines.lineStart(index);
-    QString text = lines.line(index).toString();
+    QString text = lines.line(index);
     if (index + 1 < lines.lineCount()) {
         text += QStringLiteral("\r\n");
     }
