@@ -103,6 +103,7 @@ class TestPurple : public QObject, public EventSink {
     QStringList events_;
     QStringList errorTexts_;
     QString throwFor_;  // a contact whose status change the sink fails on
+    std::size_t maxQueued_ = purple::PurpleBus::Limits{}.maxQueued;  // for the next attach
     Client* client_ = nullptr;
 
     static QString text(const std::u16string& string) { return QString::fromStdU16String(string); }
@@ -157,6 +158,7 @@ class TestPurple : public QObject, public EventSink {
                                    std::chrono::milliseconds startupTimeout = std::chrono::milliseconds(5000)) {
         purple::PurpleClient::Timing timing;
         timing.bus.callTimeout = callTimeout;
+        timing.bus.maxQueued = std::exchange(maxQueued_, purple::PurpleBus::Limits{}.maxQueued);
         timing.startupTimeout = startupTimeout;
         timing.attachRetryFirst = timing.attachRetryLast = std::chrono::milliseconds(20);
         timing.attachTriesBeforeTelling = kTries;
@@ -527,22 +529,46 @@ private slots:
     }
 
     // A client that lets a call time out while a long list of buddies is
-    // read: what waits is dropped and told once (not waited out batch by
-    // batch), and once it answers again the list is read afresh, once, and
+    // read, or that signals more changes than can wait to be read: what
+    // waits is dropped and told once (not waited out batch by batch), and
+    // once the client answers again its buddies are read afresh, once, and
     // changes are logged again at once.
-    void hungClientIsReadAfresh() {
-        buddies(5000);
-        holdFrom(u"BuddyGetAlias"_s);  // the reading of each buddy
-        const auto client = attach({}, std::chrono::milliseconds(300));
+    void backlogIsDroppedAndReadAfresh_data() {
+        QTest::addColumn<int>("buddyCount");
+        QTest::addColumn<int>("flood");  // status changes signalled while it holds its answers
+        QTest::addColumn<int>("maxQueued");
+        QTest::newRow("a call times out") << 5000 << 0 << (1 << 18);
+        QTest::newRow("past the bound") << 20 << 400 << 300;
+    }
+    void backlogIsDroppedAndReadAfresh() {
+        QFETCH(int, buddyCount);
+        QFETCH(int, flood);
+        QFETCH(int, maxQueued);
+        buddies(buddyCount);
+        const int last = 100 + buddyCount - 1;
+        maxQueued_ = std::size_t(maxQueued);
+        if (flood == 0)
+            holdFrom(u"BuddyGetAlias"_s);  // the reading of each buddy
+        const auto client = attach({}, std::chrono::milliseconds(flood == 0 ? 300 : 60000));
+        set({{u"StatusGetType:7001"_s, 501}});
+        if (flood > 0) {
+            // Once a change is told, every buddy is known: read afresh all the same.
+            set({{u"PresenceGetActiveStatus:1100"_s, 7001}});
+            signal(u"BuddyStatusChanged"_s, {100, 2100, 7001});
+            QTRY_COMPARE(events_, QStringList{u"status:b100:10"_s});
+            events_.clear();
+            holdFrom(u"BuddyGetAlias"_s);
+            for (int i = 0; i < flood; ++i)
+                signal(u"BuddyStatusChanged"_s, {100 + i % buddyCount, 0, 2100 + i % buddyCount});
+        }
         QTRY_COMPARE(events_, QStringList{u"error:80040303"_s});
         QVERIFY(errorTexts_[0].contains(u"afresh"_s));
         QCOMPARE(errorOf([&] { client->requestMyStatus(status::kBusy); }), errc::kTimeout);
         forgetCalls();
         fake_.release();
-        set({{u"StatusGetType:7001"_s, 501}});
         QTRY_VERIFY(!calls(u"^FindBuddies"_s).isEmpty());
-        signal(u"BuddyStatusChanged"_s, {5099, 6099, 7001});
-        QTRY_COMPARE_WITH_TIMEOUT(events_.mid(1), QStringList{u"status:b5099:10"_s}, 20000);
+        signal(u"BuddyStatusChanged"_s, {last, last + 2000, 7001});
+        QTRY_COMPARE_WITH_TIMEOUT(events_.mid(1), QStringList{u"status:b%1:10"_s.arg(last)}, 20000);
         QCOMPARE(calls(u"^FindBuddies"_s).size(), 1);
     }
 

@@ -300,8 +300,10 @@ void PurpleClient::readBaseline(const BaselinePtr& baseline) {
                            [this, r = &calls, shown](const QList<std::int32_t>& buddies) {
                                shown->buddies.resize(std::size_t(buddies.size()));
                                for (qsizetype i = 0; i < buddies.size(); ++i) {
+                                   // All of it: a buddy known from before
+                                   // may show something else by now.
                                    reader_.readBuddy(*r, buddies[i], shown->buddies[std::size_t(i)],
-                                                     nullptr);
+                                                     nullptr, true);
                                }
                            });
             calls.readInts(QStringLiteral("PurpleGetConversations"), {},
@@ -316,6 +318,7 @@ void PurpleClient::readBaseline(const BaselinePtr& baseline) {
         },
         [this, shown, baseline] {
             closeBaseline(baseline);
+            toldDropped_ = false;
             for (const BuddyEvent& buddy : shown->buddies) {
                 if (buddy.account != account_) {
                     continue;
@@ -483,8 +486,10 @@ void PurpleClient::onBacklogDropped(bool hung, int dropped) {
     openBaselines_.clear();
     signOnsReading_.clear();
     opening_.clear();
-    if (starting_) {
-        return;  // start-up says so itself, once it gives up
+    // Start-up says so itself, once it gives up; and a reading afresh that
+    // is dropped again is the same trouble, told once until one completes.
+    if (starting_ || std::exchange(toldDropped_, true)) {
+        return;
     }
     sink_.clientFailed(toError(
         errc::kTimeout,

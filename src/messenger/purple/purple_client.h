@@ -184,6 +184,7 @@ private:
     int attachTries_ = 0;
     bool attaching_ = false;
     bool attachAfresh_ = false;
+    bool toldDropped_ = false;
     QTimer busRetry_;
     std::chrono::milliseconds busRetryDelay_{0};
 };

@@ -65,11 +65,11 @@ void PurpleReader::readPresence(CallGroup& calls, std::int32_t presence,
 }
 
 void PurpleReader::readBuddy(CallGroup& calls, std::int32_t buddy, BuddyEvent& into,
-                             const std::shared_ptr<SignOn>& signOn) {
+                             const std::shared_ptr<SignOn>& signOn, bool afresh) {
     into.handle = buddy;
     calls.readString(QStringLiteral("PurpleBuddyGetAlias"), {buddy},
                      [&into](const QString& alias) { into.alias = alias; });
-    if (const auto known = known_.constFind(buddy); known != known_.cend()) {
+    if (const auto known = known_.constFind(buddy); !afresh && known != known_.cend()) {
         into.account = known->account;
         into.name = known->name;
         into.presenceHandle = known->presenceHandle;

@@ -26,9 +26,10 @@ public:
     void readStatusOf(CallGroup& calls, std::int32_t statusHandle, Presence& into);
     void readPresence(CallGroup& calls, std::int32_t presence,
                       const std::shared_ptr<SignOn>& signOn, Presence& into);
-    // The buddy's names, and for one not known yet (or signing on) what it shows.
+    // The buddy's names, and for one not known yet (or signing on) what it
+    // shows; `afresh`: as if it were not known.
     void readBuddy(CallGroup& calls, std::int32_t buddy, BuddyEvent& into,
-                   const std::shared_ptr<SignOn>& signOn);
+                   const std::shared_ptr<SignOn>& signOn, bool afresh = false);
     // changes: joins and leaves recorded since the conversation opened;
     // those in by the time its members are read are undone.
     void readMembers(CallGroup& calls, std::int32_t conversation, std::int32_t account,
