@@ -332,8 +332,8 @@ void PurpleClient::readBaseline(const BaselinePtr& baseline) {
                 if (!told_.contains(buddy.name)) {
                     told_.insert(buddy.name,
                                  Told{signalled ? kNotTold : buddy.current.status(), buddy.alias});
-                } else if (baseline->tellDifferences && !signalled) {
-                    tellDifferences(known, buddy.alias);
+                } else if (!signalled) {
+                    tellDifferences(known, buddy.alias, baseline->afterHang);
                 }
             }
             auto before = std::exchange(conversations_, {});
@@ -343,12 +343,12 @@ void PurpleClient::readBaseline(const BaselinePtr& baseline) {
                 }
                 conversations_.insert(handle, members.contacts());
                 followed_.insert(handle);
-                if (baseline->tellDifferences && !before.remove(handle)) {
+                if (baseline->afterHang && !before.remove(handle)) {
                     sink_.conversationOpened(
                         std::make_shared<KnownConversation>(conversations_.value(handle)));
                 }
             }
-            if (baseline->tellDifferences) {
+            if (baseline->afterHang) {
                 for (const auto& members : std::as_const(before)) {
                     sink_.conversationClosed(std::make_shared<KnownConversation>(members));
                 }
@@ -460,7 +460,7 @@ void PurpleClient::tryAttach() {
                 retryAttach(noAccountError(false));
                 return;
             }
-            baseline->tellDifferences = std::exchange(attachAfresh_, false);
+            baseline->afterHang = std::exchange(attachAfresh_, false);
             adopt(*chosen, true);
             readBaseline(baseline);
         },

@@ -93,8 +93,8 @@ private:
         EventOrder::Place place = 0;
         bool filled = false;
         bool open = true;
-        // After a hang: what changed meanwhile is told.
-        bool tellDifferences = false;
+        // After a hang: everything that changed meanwhile is told.
+        bool afterHang = false;
         QSet<std::int32_t> signalled;
     };
     using BaselinePtr = std::shared_ptr<Baseline>;
@@ -129,7 +129,7 @@ private:
                                   const QDBusMessage& message);
     void claimSignOn(qint64 key, std::int32_t old);
     void deliverBuddy(const BuddyEvent& event);
-    void tellDifferences(const KnownBuddy& buddy, const QString& alias);
+    void tellDifferences(const KnownBuddy& buddy, const QString& alias, bool afterHang);
 
     void adopt(const AccountFacts& account, bool tell);
     void tellMyStatus();

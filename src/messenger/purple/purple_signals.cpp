@@ -3,6 +3,7 @@
 #include "messenger/known_contacts.h"
 #include "messenger/purple/call_group.h"
 #include "messenger/purple/purple_client.h"
+#include "messenger/status_codes.h"
 
 // What each of the client's signals becomes: its place in line, the reads
 // it needs, and the event it is once delivered.
@@ -269,16 +270,25 @@ void PurpleClient::deliverBuddy(const BuddyEvent& event) {
     }
 }
 
-// After a hang: what changed while the client was not read is told.
-void PurpleClient::tellDifferences(const KnownBuddy& buddy, const QString& alias) {
+// What a contact shows when the client is attached to again, against what
+// was last told of it. After a hang the client is the same: every
+// difference is a change it made meanwhile. After the client or the bus
+// came back, a contact still offline may yet sign on, and a name may not
+// be loaded yet: going offline is only noted (so that the sign-on is
+// told), names are left to their own signals, and any other status that
+// differs is told.
+void PurpleClient::tellDifferences(const KnownBuddy& buddy, const QString& alias, bool afterHang) {
     Told& told = told_[buddy.name];
     const std::int32_t status = buddy.presence.status();
-    if (alias != told.alias) {
+    if (afterHang && alias != told.alias) {
         told.alias = alias;
         sink_.contactNameChanged(contactSnapshot(buddy.name, alias, status));
     }
-    if (status != told.status) {
-        told.status = status;
+    if (status == told.status) {
+        return;
+    }
+    told.status = status;
+    if (afterHang || status != status::kOffline) {
         sink_.contactStatusChanged(contactSnapshot(buddy.name, alias, status));
     }
 }
