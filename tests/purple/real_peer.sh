@@ -92,6 +92,7 @@ finch_pid=$(finch_pid)
 for _ in $(seq 1 300); do grep -q 'first peer' "$work/crowd.out" && break; sleep 0.05; done
 sleep 0.3
 kill -STOP "$finch_pid"
+[[ $(ps -o stat= -p "$finch_pid") == T* ]]
 sleep 1
 answered=$(timeout 5 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
 sleep 2

@@ -54,10 +54,12 @@ purple() {
 }
 
 # Starts Finch; ready when alice is connected and bob and the last peer are
-# on her list. Sets $account.
+# on her list, waiting up to QUAVEL_SIGNIN_SECONDS (60). Sets $account.
 start_finch() {
-    tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $world/finch"
-    for _ in $(seq 1 300); do
+    # Under a shell of its own: tmux continues a pane's process that stops,
+    # and kill -STOP must hold.
+    tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $world/finch; :"
+    for _ in $(seq 1 $((${QUAVEL_SIGNIN_SECONDS:-60} * 5))); do
         account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
         if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
             [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
