@@ -65,7 +65,7 @@ if [ "${2:-}" = --first-reading ] || [ "${2:-}" = --hang ]; then
     wait "$bench"
     cat "$work/bench.out"
     if [ "$row" = --hang ]; then
-        echo "5000 buddies, client stopped until a call timed out: all 300 logged Away $(($(awk '/^reached/ {print $2}' "$work/bench.out") - resumed)) ms after it went on"
+        echo "5000 buddies, client stopped until a call timed out: all 300 logged Away $(($(awk '/^reached/ {print $2}' "$work/bench.out") - resumed)) ms after it went on ($(grep -c 'has not answered' "$work/bench.err" || true) hang reported)"
     else
         tr -d '\r' < "$work/log.txt" | sed -E 's/^\[[^]]*\] //' | awk -F'> Changed Status To: ' '/^<peer[0-9]+@localhost>/ {
                 i = substr($1, 6) + 0; seen[i] = seen[i] "," $2 }
