@@ -8,11 +8,17 @@
 //   QUAVEL_BENCH_SHOWN_ONLY=1    quit once the window is shown
 //   QUAVEL_BENCH_QUIET_MS=N      how long nothing must happen (default 3000)...
 //   QUAVEL_BENCH_DONE_FILE=PATH  ...once this file exists (the flood is all sent)
+//   QUAVEL_BENCH_LOG_FILE=PATH   the log is written there at the end
+//   QUAVEL_BENCH_CALL_TIMEOUT_MS=N  the binding's call timeout (a hang sooner)
+//   QUAVEL_BENCH_UNTIL=TEXT, QUAVEL_BENCH_UNTIL_COUNT=N  prints the wall
+//       clock (ms since the epoch) once N log lines contain TEXT
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocale>
 #include <QThread>
 #include <QTimer>
 
@@ -23,8 +29,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "eventlog/clock.h"
 #include "eventlog/log_view.h"
-#include "shell/application.h"
+#include "messenger/purple/purple_client.h"
+#include "shell/error_report.h"
 #include "shell/main_window.h"
 
 namespace {
@@ -63,7 +71,26 @@ struct Flood {
     qint64 longestBusy = 0;
     qint64 lastLineMs = 0;
     int lines = 0;
+    QTimer until;
 };
+
+// The wall clock when the log first has `count` lines with `text`: the
+// shell compares it with when it let the client go on.
+void watchUntil(shell::MainWindow& window, Flood& flood) {
+    const QString text = qEnvironmentVariable("QUAVEL_BENCH_UNTIL");
+    const int count = qEnvironmentVariableIntValue("QUAVEL_BENCH_UNTIL_COUNT");
+    if (text.isEmpty() || count <= 0) {
+        return;
+    }
+    QObject::connect(&flood.until, &QTimer::timeout, [&window, &flood, text, count] {
+        if (window.logView()->logText().count(text) >= count) {
+            std::printf("reached %lld\n", QDateTime::currentMSecsSinceEpoch());
+            std::fflush(stdout);
+            flood.until.stop();
+        }
+    });
+    flood.until.start(20);
+}
 
 void watch(shell::MainWindow& window, Flood& flood, int quietMs, const QString& doneFile) {
     flood.counter.moveToThread(&flood.listening);
@@ -104,6 +131,12 @@ void watch(shell::MainWindow& window, Flood& flood, int quietMs, const QString& 
             signalled, logged, 100.0 * logged / signalled, flood.longestStall, flood.longestBusy,
             flood.lastLineMs - flood.counter.lastMs);
         std::fflush(stdout);
+        if (const QString path = qEnvironmentVariable("QUAVEL_BENCH_LOG_FILE"); !path.isEmpty()) {
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly)) {
+                file.write(window.logView()->logText().toUtf8());
+            }
+        }
         flood.ticker.stop();
         flood.listening.quit();
         flood.listening.wait();
@@ -122,17 +155,43 @@ int main(int argc, char** argv) {
     if (!ok) {
         quietMs = 3000;
     }
+    // As the program attaches, but with the call timeout the run asks for.
+    messenger::purple::PurpleClient::Timing timing;
+    if (const int ms = qEnvironmentVariableIntValue("QUAVEL_BENCH_CALL_TIMEOUT_MS"); ms > 0) {
+        timing.bus.callTimeout = std::chrono::milliseconds(ms);
+    }
+    QApplication app(argc, argv);
+    shell::ErrorReport errors(false);
+    eventlog::SystemClock clock;
+    shell::MainWindow window({[timing](messenger::EventSink& sink) {
+                                  return std::make_unique<messenger::purple::PurpleClient>(
+                                      [](const QString& name) {
+                                          return QDBusConnection::connectToBus(
+                                              QDBusConnection::SessionBus, name);
+                                      },
+                                      sink, QString(), timing);
+                              },
+                              clock, QLocale(), errors, [] { QApplication::exit(0); }});
+    try {
+        window.start();
+    } catch (const messenger::Error&) {
+        std::fprintf(stderr, "could not attach\n");
+        return 1;
+    }
+    window.show();
     std::unique_ptr<Flood> flood;
-    return shell::runApplication(argc, argv, [&](shell::MainWindow& window) {
+    QTimer::singleShot(0, &window, [&] {
         std::printf("shown %lld ms\n", sinceStart.elapsed());
         std::fflush(stdout);
         if (shownOnly) {
-            QTimer::singleShot(0, [] { QApplication::exit(0); });
+            QApplication::exit(0);
             return;
         }
         flood = std::make_unique<Flood>();
         watch(window, *flood, quietMs, qEnvironmentVariable("QUAVEL_BENCH_DONE_FILE"));
+        watchUntil(window, *flood);
     });
+    return QApplication::exec();
 }
 
 #include "purple_flood_bench.moc"

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """A scripted XMPP peer for the real-client tests: signs in and plays the
-steps given on the command line, one a second, then signs off.
+steps given on the command line, one a second, then signs off. Prints each
+step once it is sent.
 
     bob.py JID PASSWORD PORT STEP...
     STEP: away | dnd:MESSAGE | xa | chat | back | nick:NAME | say:TEXT
           | join:ROOM@HOST | invite:ROOM@HOST | leave:ROOM@HOST | wait:SECONDS
+          | until:FILE (waits for FILE to exist)
 """
 import asyncio
+import os
 import sys
 
 import slixmpp
@@ -47,6 +50,11 @@ class Bob(slixmpp.ClientXMPP):
             elif kind == "wait":
                 await asyncio.sleep(float(value))
                 continue
+            elif kind == "until":
+                while not os.path.exists(value):
+                    await asyncio.sleep(0.1)
+                continue
+            print(step, flush=True)
             await asyncio.sleep(1)
         self.disconnect()
 

@@ -6,7 +6,9 @@
 # Checks its log and caption line by line.
 # Then a crowd of peers floods the client with back-to-back changes while
 # the client is stopped for a few seconds: every change is logged once, in
-# order, and the window answers meanwhile.
+# order, and the window answers meanwhile. Then Finch restarts with a
+# changed roster, and last the followed account is deleted with a second
+# one signed in: the program follows that one and logs its contacts.
 #   real_peer.sh PROGRAM
 set -uo pipefail
 program=$1
@@ -22,7 +24,7 @@ if [[ "${2:-}" != "--inside-display" ]]; then
     export QUAVEL_WORK=$work
     trap world_stop EXIT
     world_start "$work" "$QUAVEL_CROWD"
-    timeout 150 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
+    timeout 200 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$0" "$program" --inside-display
     exit
 fi
 
@@ -85,18 +87,19 @@ done
 # The crowd: the client is stopped while their changes pour in, and the
 # window must answer meanwhile (copying the log needs the program to answer).
 "$python" "$here/crowd.py" "$QUAVEL_CROWD" "$QUAVEL_PORT" "$work/crowd.stop" > "$work/crowd.out" 2>&1 &
-crowd=$!
+crowd_pid=$!
 finch_pid=$(finch_pid)
 for _ in $(seq 1 300); do grep -q 'first peer' "$work/crowd.out" && break; sleep 0.05; done
 sleep 0.3
 kill -STOP "$finch_pid"
+[[ $(ps -o stat= -p "$finch_pid") == T* ]]
 sleep 1
 answered=$(timeout 5 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
 sleep 2
 kill -CONT "$finch_pid"
 for _ in $(seq 1 150); do grep -q 'signed in' "$work/crowd.out" && break; sleep 0.2; done
 touch "$work/crowd.stop"
-wait "$crowd"
+wait "$crowd_pid"
 for _ in $(seq 1 100); do
     [ "$(read_log_lines | grep -c '^<peer.*Appear Offline$')" -ge "$QUAVEL_CROWD" ] && break
     sleep 0.3
@@ -118,4 +121,71 @@ for i in $(seq 1 "$QUAVEL_CROWD"); do
 done
 echo "crowd: $QUAVEL_CROWD peers, $(grep -c '^<peer' "$work/log.txt") lines, $wrong peers not as expected"
 [ "$wrong" -eq 0 ]
+
+# Lines logged from here on.
+since() { read_log_lines | tail -n +$(($1 + 1)) | awk 1; }
+wait_line() {
+    for _ in $(seq 1 150); do since "$1" | grep -qx -- "$2" && return 0; sleep 0.2; done
+    echo "never logged: $2"; since "$1"; return 1
+}
+
+# Finch restarts with another roster: meanwhile bob got a name on alice's
+# server roster and went busy, and Finch's buddy list lost him, so the
+# restarted Finch numbers its objects anew, and a peer signs on and goes
+# busy. A name line depends on
+# whether the program reads bob before Finch has his roster name, so only
+# that any name line is bob's new one is checked.
+lines=$(read_log_lines | grep -c '')
+stop_finch
+for _ in $(seq 1 100); do finch_pid > /dev/null || break; sleep 0.1; done
+sed -i 's/\["bob@localhost"\] = {/&name = "Robert", /' "$world/data/localhost/roster/alice.dat"
+"$python" -c 'import sys, xml.etree.ElementTree as t
+d = t.parse(sys.argv[1])
+for g in d.iter("group"):
+    for c in g.findall("contact"):
+        if c.find("buddy/name").text == "bob@localhost": g.remove(c)
+d.write(sys.argv[1])' "$world/finch/blist.xml"
+"$python" "$here/bob.py" bob@localhost bobpw "$QUAVEL_PORT" dnd "until:$work/bob.go" > "$work/bob2.out" 2>&1 &
+bob=$!
+for _ in $(seq 1 100); do grep -qx dnd "$work/bob2.out" && break; sleep 0.1; done
+start_finch
+peer=peer1@localhost
+wait_line "$lines" "<bob@localhost> Changed Status To: Busy"
+"$python" "$here/bob.py" "$peer" pw "$QUAVEL_PORT" dnd > "$work/peer.out" 2>&1
+touch "$work/bob.go"
+wait "$bob"
+wait_line "$lines" "<bob@localhost> Changed Status To: Appear Offline"
+since "$lines" | tee "$work/restart.txt"
+diff <(grep -v 'Changed Name To' "$work/restart.txt") - <<END
+<alice@localhost> Status Changed To: Appear Offline
+<alice@localhost> Status Changed To: Online
+<bob@localhost> Changed Status To: Busy
+<$peer> Changed Status To: Online
+<$peer> Changed Status To: Busy
+<$peer> Changed Status To: Appear Offline
+<bob@localhost> Changed Status To: Appear Offline
+END
+[ -z "$(grep 'Changed Name To' "$work/restart.txt" | grep -vx '<bob@localhost> Changed Name To: Robert')" ]
+
+# alice's account is deleted with dave's signed in: the program says so,
+# follows dave, and logs carol, on his roster, and its own status command.
+lines=$(read_log_lines | grep -c '')
+dave=$(purple PurpleAccountsFind string:dave@localhost/finch string:prpl-jabber | awk '{print $2}')
+purple PurpleAccountSetEnabled "int32:$dave" string:gnt-purple int32:1
+for _ in $(seq 1 150); do [ "$(purple PurpleAccountIsConnected "int32:$dave" | awk '{print $2}')" = 1 ] && break; sleep 0.2; done
+purple PurpleAccountsDelete "int32:$account"
+wait_caption "Dave D (Online) - Quavel Logger"
+"$python" "$here/bob.py" carol@localhost carolpw "$QUAVEL_PORT" away > "$work/carol2.out" 2>&1
+wait_line "$lines" "<carol@localhost> Changed Status To: Appear Offline"
+choose_status 3
+wait_caption "Dave D (Away) - Quavel Logger"
+wait_line "$lines" "<dave@localhost> Status Changed To: Away"
+diff - <(since "$lines") <<END
+<dave@localhost> Name Changed To: Dave D
+<carol@localhost> Changed Status To: Online
+<carol@localhost> Changed Status To: Away
+<carol@localhost> Changed Status To: Appear Offline
+<dave@localhost> Status Changed To: Away
+END
+grep -q 'Your account alice@localhost was removed .*now logs dave@localhost' "$work/program.err"
 echo "real client: all lines as expected"

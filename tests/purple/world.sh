@@ -1,6 +1,7 @@
 # A private XMPP world for the real-client test and benchmark, sourced:
 # Prosody on loopback with alice, bob, carol and a crowd of peers on alice's
-# roster, and Finch signed in as alice on a session bus of its own.
+# roster, and Finch signed in as alice on a session bus of its own. Finch
+# also has dave, disabled until a test enables him; carol is on his roster.
 #   world_start WORK CROWD    sets QUAVEL_PORT, DBUS_SESSION_BUS_ADDRESS
 #   start_finch / stop_finch, purple METHOD ARGS..., world_stop
 world_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -14,7 +15,7 @@ world_start() {
     mkdir -p "$world/data/localhost/accounts" "$world/data/localhost/roster" "$world/finch"
     sed -e "s#@WORK@#$world#g" -e "s#@PORT@#$port#g" "$world_here/prosody.cfg.lua.in" > "$world/prosody.cfg.lua"
     local who
-    for who in alice bob carol; do
+    for who in alice bob carol dave; do
         printf 'return { ["password"] = "%spw" };\n' "$who" > "$world/data/localhost/accounts/$who.dat"
     done
     {
@@ -28,6 +29,8 @@ world_start() {
         printf 'return { ["alice@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' \
             > "$world/data/localhost/roster/$who.dat"
     done
+    printf 'return { ["carol@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' > "$world/data/localhost/roster/dave.dat"
+    printf 'return { ["dave@localhost"] = { subscription = "both", groups = { Friends = true } } };\n' > "$world/data/localhost/roster/carol.dat"
     for i in $(seq 1 "$crowd"); do
         printf 'return { ["password"] = "pw" };\n' > "$world/data/localhost/accounts/peer$i.dat"
     done
@@ -51,10 +54,12 @@ purple() {
 }
 
 # Starts Finch; ready when alice is connected and bob and the last peer are
-# on her list. Sets $account.
+# on her list, waiting up to QUAVEL_SIGNIN_SECONDS (60). Sets $account.
 start_finch() {
-    tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $world/finch"
-    for _ in $(seq 1 300); do
+    # Under a shell of its own: tmux continues a pane's process that stops,
+    # and kill -STOP must hold.
+    tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $world/finch; :"
+    for _ in $(seq 1 $((${QUAVEL_SIGNIN_SECONDS:-60} * 5))); do
         account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
         if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
             [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
