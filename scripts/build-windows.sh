@@ -66,17 +66,33 @@ qt_prefix=$cache/qt-$qt_source_version-mingw64-static-$key
 fetch_qt_source() {
     local work=$1
     if ! apt-cache showsrc "$qt_source_package" 2>/dev/null | grep -q "^Version: $qt_source_version\$"; then
-        # The source package comes from the suite the system runs.
-        local suite
-        suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
-        echo "Adding Debian $suite sources to APT"
-        as_root tee /etc/apt/sources.list.d/quavel-deb-src.sources >/dev/null <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $suite $suite-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+        # The source package comes from where the system's own packages come
+        # from: a deb-src twin of each configured deb source.
+        echo "Adding deb-src twins of the system's APT sources"
+        local file sources=() lists=()
+        for file in /etc/apt/sources.list.d/*.sources; do
+            [[ -f $file && $file != */quavel-deb-src.sources ]] && sources+=("$file")
+        done
+        for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [[ -f $file && $file != */quavel-deb-src.list ]] && lists+=("$file")
+        done
+        # deb822 stanzas whose types include deb, as deb-src (comments dropped).
+        if ((${#sources[@]})); then
+            awk 'BEGIN { RS = "" }
+                 { n = split($0, line, "\n"); types = ""
+                   for (i = 1; i <= n; i++) if (line[i] ~ /^Types:/) types = line[i]
+                   if (types !~ /[: \t]deb([ \t]|$)/) next
+                   for (i = 1; i <= n; i++) {
+                       if (line[i] ~ /^#/) continue
+                       print (line[i] ~ /^Types:/ ? "Types: deb-src" : line[i])
+                   }
+                   print "" }' "${sources[@]}" |
+                as_root tee /etc/apt/sources.list.d/quavel-deb-src.sources >/dev/null
+        fi
+        if ((${#lists[@]})); then
+            sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "${lists[@]}" |
+                as_root tee /etc/apt/sources.list.d/quavel-deb-src.list >/dev/null
+        fi
         as_root apt-get update
     fi
     mkdir -p "$work"
