@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "eventlog/display_text.h"
 #include "shell/app_identity.h"
 
 namespace shell {
@@ -24,7 +25,10 @@ ErrorReport::ErrorReport(bool interactive, WriteLine writeLine, QObject* parent)
 ErrorReport::~ErrorReport() = default;
 
 QString ErrorReport::describe(const messenger::Error& error) {
-    const QString description = QString::fromStdU16String(error.description()).trimmed();
+    // A description may carry what the client or the user gave (a name, an
+    // account): one error is one line, whatever it holds.
+    const QString description =
+        eventlog::displayText(QString::fromStdU16String(error.description()).trimmed());
     const std::int32_t number = error.number();
     // Client result codes read best in hexadecimal, small numbers in decimal.
     const QString code = number < 0

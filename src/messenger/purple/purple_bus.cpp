@@ -65,7 +65,7 @@ PurpleBus::PurpleBus(QDBusConnection connection, const QStringList& signalNames,
         QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
         this);
     QObject::connect(serviceWatcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
-        hung_ = false;  // a client that left hangs no more
+        catchingUp_ = false;  // a client that left has nothing to catch up on
         emit clientLeft();
     });
     QObject::connect(serviceWatcher_, &QDBusServiceWatcher::serviceRegistered, this,
@@ -110,7 +110,7 @@ void PurpleBus::retire() {
 
 void PurpleBus::call(const QString& method, const QVariantList& arguments, QLatin1String signature,
                      Answer answer) {
-    if (hung_ || retired_) {
+    if (catchingUp_ || retired_) {
         return;
     }
     Request request{method, arguments, signature, std::move(answer)};
@@ -196,7 +196,7 @@ void PurpleBus::dropBacklog(bool hung) {
     queued_.clear();
     patienceTimer_.stop();
     toldNotAnswering_ = false;
-    hung_ = true;
+    catchingUp_ = true;
     emit backlogDropped(hung, dropped);
     probe();
 }
@@ -210,7 +210,7 @@ void PurpleBus::probe() {
         connection_.asyncCall(message, int(limits_.callTimeout.count())), this);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
         watcher->deleteLater();
-        if (retired_ || !hung_) {
+        if (retired_ || !catchingUp_) {
             return;
         }
         const QDBusMessage reply = watcher->reply();
@@ -219,7 +219,7 @@ void PurpleBus::probe() {
             return;
         }
         if (reply.type() == QDBusMessage::ReplyMessage) {
-            hung_ = false;
+            catchingUp_ = false;
             emit answersAgain();
         }
         // Otherwise the client or the bus is gone, and that is told apart.

@@ -68,7 +68,7 @@ public:
     bool clientIsThere() const;
 
     // signature: what the reply must carry ("i", "s", "ai" or "" for none).
-    // Dropped unanswered while the client hangs.
+    // Dropped unanswered while the client catches up.
     void call(const QString& method, const QVariantList& arguments, QLatin1String signature,
               Answer answer);
     // Answers nothing more and tells nothing more, from now on.
@@ -77,7 +77,8 @@ public:
     int waiting() const {
         return static_cast<int>(inFlight_.size()) + static_cast<int>(queued_.size());
     }
-    bool hangs() const { return hung_; }
+    // Between a dropped backlog and the client answering again.
+    bool isCatchingUp() const { return catchingUp_; }
 
 signals:
     void signalReceived(const QDBusMessage& message);
@@ -125,7 +126,7 @@ private:
     QTimer patienceTimer_;
     QTimer busCheck_;
     bool toldNotAnswering_ = false;
-    bool hung_ = false;
+    bool catchingUp_ = false;
     bool lost_ = false;
     bool retired_ = false;
 };

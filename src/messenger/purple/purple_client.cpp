@@ -25,31 +25,6 @@ const QStringList kSignals = {
 
 }  // namespace
 
-namespace {
-
-// Line breaks and other controls in text the user typed are not to break
-// or hide an error message.
-QString onOneLine(const QString& text) {
-    QString shown;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue;  // CR LF is one break
-        }
-        if (c == u'\n' || c == u'\r' || c == QChar(0x85) || c == QChar(0x2028) ||
-            c == QChar(0x2029)) {
-            shown += u' ';
-        } else if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) {
-            shown += QChar(QChar::ReplacementCharacter);
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-
-}  // namespace
-
 PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& accountName,
                            Timing timing)
     : openBus_(std::move(openBus)),
@@ -171,8 +146,7 @@ bool PurpleClient::connectBus() {
 }
 
 void PurpleClient::retireBus() {
-    order_.clear();
-    openBaselines_.clear();
+    dropLine();
     if (!bus_) {
         return;
     }
@@ -190,7 +164,7 @@ Error PurpleClient::noAccountError(bool atStart) const {
         accountName_.isEmpty()
             ? QStringLiteral("Your messenger client has no enabled account.")
             : QStringLiteral("Your messenger client has no enabled account named %1.")
-                  .arg(onOneLine(accountName_));
+                  .arg(accountName_);
     const QString todo =
         !atStart ? QStringLiteral(" Quavel Logger logs the first one you enable.")
         : accountName_.isEmpty()
@@ -217,7 +191,7 @@ void PurpleClient::attachInLine(
     std::int32_t excluded,
     std::function<void(const std::optional<AccountFacts>&, const BaselinePtr&)> then,
     std::function<void(const Error&)> failed) {
-    if (!bus_) {
+    if (!lineOpen()) {
         return;
     }
     auto choice = std::make_shared<AccountChoice>();
@@ -253,14 +227,13 @@ void PurpleClient::skipBaseline(const BaselinePtr& baseline) {
 }
 
 void PurpleClient::closeBaseline(const BaselinePtr& baseline) {
-    baseline->open = false;
     openBaselines_.removeOne(baseline);
 }
 
 void PurpleClient::inLine(const std::function<void(CallGroup&)>& ask, std::function<void()> deliver,
                           std::function<void(const Error&)> failed,
                           std::optional<EventOrder::Place> reserved) {
-    if (!bus_ || bus_->hangs()) {
+    if (!lineOpen()) {
         return;
     }
     if (!failed) {
@@ -402,17 +375,21 @@ void PurpleClient::tellMyStatus() {
 // Everything keyed by the client's handles belongs to the process that
 // gave them out: a client started anew reuses them for other things.
 void PurpleClient::forgetClient() {
-    order_.clear();
-    openBaselines_.clear();
+    dropLine();
     attachRetry_.stop();
-    attaching_ = false;
     reader_.forget();
     buddies_.clear();
     conversations_.clear();
     followed_.clear();
+}
+
+void PurpleClient::dropLine() {
+    order_.clear();
+    openBaselines_.clear();
     opening_.clear();
     signOnsReading_.clear();
     leaving_.clear();
+    attaching_ = false;
 }
 
 void PurpleClient::lose(const Error& error) {
@@ -439,16 +416,11 @@ void PurpleClient::startAttaching(bool afresh) {
     attachDelay_ = timing_.attachRetryFirst;
     attachTries_ = 0;
     attachAfresh_ = afresh;
-    if (afresh) {
-        order_.clear();
-        openBaselines_.clear();
-        attaching_ = false;
-    }
     tryAttach();
 }
 
 void PurpleClient::tryAttach() {
-    if (attaching_ || !bus_) {
+    if (attaching_ || !lineOpen()) {
         return;
     }
     attaching_ = true;
@@ -482,10 +454,7 @@ void PurpleClient::retryAttach(const Error& error) {
 }
 
 void PurpleClient::onBacklogDropped(bool hung, int dropped) {
-    order_.clear();
-    openBaselines_.clear();
-    signOnsReading_.clear();
-    opening_.clear();
+    dropLine();
     // Start-up says so itself, once it gives up; and a reading afresh that
     // is dropped again is the same trouble, told once until one completes.
     if (starting_ || std::exchange(toldDropped_, true)) {
@@ -558,7 +527,7 @@ void PurpleClient::requestMyStatus(std::int32_t status) {
                                      "be set. Start Pidgin or Finch; Quavel Logger attaches to it "
                                      "again."));
     }
-    if (bus_ && bus_->hangs()) {
+    if (bus_ && bus_->isCatchingUp()) {
         throw toError(errc::kTimeout,
                       QStringLiteral("Your messenger client is not answering, so your status "
                                      "cannot be set now. Try again once it answers."));

@@ -92,7 +92,6 @@ private:
     struct Baseline {
         EventOrder::Place place = 0;
         bool filled = false;
-        bool open = true;
         // After a hang: everything that changed meanwhile is told.
         bool afterHang = false;
         QSet<std::int32_t> signalled;
@@ -100,6 +99,11 @@ private:
     using BaselinePtr = std::shared_ptr<Baseline>;
 
     void attachAtStart();
+    // Whether an event may take a place in line: not while the client
+    // catches up on a backlog that was dropped.
+    bool lineOpen() const { return bus_ && !bus_->isCatchingUp(); }
+    // Forgets every event in line and what was being read for it.
+    void dropLine();
     bool connectBus();
     void retireBus();
     Error noAccountError(bool atStart) const;

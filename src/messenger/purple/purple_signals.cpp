@@ -35,7 +35,7 @@ qint64 accountKey(std::int32_t account) {
 }  // namespace
 
 void PurpleClient::onSignal(const QDBusMessage& message) {
-    if (bus_ && bus_->hangs()) {
+    if (!lineOpen()) {
         return;  // what it changes is read afresh once the client answers
     }
     try {
