@@ -1,5 +1,6 @@
 #include "eventlog/log_view.h"
 
+#include "eventlog/line_break.h"
 #include "eventlog/log_view_accessible.h"
 
 #include <QAccessible>
@@ -21,15 +22,6 @@ namespace eventlog {
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
-
-// What the clipboard gets between lines: the platform's own line break.
-QStringView clipboardLineBreak() {
-#ifdef Q_OS_WIN
-    return u"\r\n";
-#else
-    return u"\n";
-#endif
-}
 
 }  // namespace
 
@@ -196,14 +188,14 @@ void LogView::selectAll() {
 void LogView::copy() const {
     if (hasSelection()) {
         QGuiApplication::clipboard()->setText(
-            store_.text(selectionStart(), selectionEnd(), clipboardLineBreak()));
+            store_.text(selectionStart(), selectionEnd(), platformLineBreak()));
     }
 }
 
 void LogView::publishSelection() const {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (hasSelection() && clipboard->supportsSelection()) {
-        clipboard->setText(store_.text(selectionStart(), selectionEnd(), clipboardLineBreak()),
+        clipboard->setText(store_.text(selectionStart(), selectionEnd(), platformLineBreak()),
                            QClipboard::Selection);
     }
 }
@@ -428,6 +420,11 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
                        publishSelection();
                    })
         ->setShortcut(QKeySequence::SelectAll);
+    // What the window adds for its log (saving it).
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }
 

@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLocale>
 #include <QTimer>
 
@@ -9,6 +10,8 @@
 #include <random>
 
 #include "eventlog/clock.h"
+#include "eventlog/display_text.h"
+#include "eventlog/log_file.h"
 #include "messenger/binding.h"
 #include "messenger/demo/demo_life.h"
 #include "messenger/demo/demo_service.h"
@@ -96,6 +99,23 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
 
     ErrorReport errors(canShowDialogs());
     eventlog::SystemClock clock;
+    const QLocale locale;
+
+    // Before anything else shows: a file that cannot be kept ends the
+    // program, and says what to do.
+    std::unique_ptr<eventlog::LogFile> logFile;
+    if (!options.logFile.isEmpty()) {
+        QString reason;
+        logFile = eventlog::LogFile::open(options.logFile, locale, &reason);
+        if (!logFile) {
+            errors.reportFatal(
+                QStringLiteral("Cannot keep the log in %1: %2. Choose another file with "
+                               "--log-file, or start without it.")
+                    .arg(eventlog::displayText(QDir::toNativeSeparators(options.logFile)),
+                         eventlog::displayText(reason)));
+            return kExitFailure;
+        }
+    }
 
     std::shared_ptr<messenger::demo::DemoService> demo;
     std::unique_ptr<messenger::demo::DemoLife> demoLife;
@@ -112,7 +132,8 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
         connectClient = realClient(options.clientSettings);
     }
 
-    MainWindow window({connectClient, clock, QLocale(), errors, [] { QApplication::exit(0); }});
+    MainWindow window({connectClient, clock, locale, errors, [] { QApplication::exit(0); },
+                       logFile.get()});
     try {
         window.start();
     } catch (const messenger::Error& error) {

@@ -34,6 +34,13 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                        "(default 4000)."),
         QStringLiteral("ms"));
     parser.addOptions({demo, seed, interval});
+    const QCommandLineOption logFile(
+        QStringLiteral("log-file"),
+        QStringLiteral("Also keep the log in <file>: every line, as the window shows it, is "
+                       "added to its end as it is logged and kept there after the program "
+                       "ends, even if it crashes. One program at a time writes to a file."),
+        QStringLiteral("file"));
+    parser.addOption(logFile);
     std::vector<QCommandLineOption> clientOptionsGiven;
     for (const messenger::BindingOption& option : clientOptions) {
         clientOptionsGiven.emplace_back(QString::fromStdU16String(option.name),
@@ -72,6 +79,12 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     }
 
     result.options.demo = parser.isSet(demo);
+    if (parser.isSet(logFile)) {
+        result.options.logFile = parser.value(logFile);
+        if (result.options.logFile.isEmpty()) {
+            return fail(QStringLiteral("--log-file needs the name of a file."));
+        }
+    }
     if (parser.isSet(seed)) {
         bool ok = false;
         const uint value = parser.value(seed).toUInt(&ok);

@@ -15,6 +15,8 @@ struct Options {
     bool demo = false;
     std::optional<std::uint32_t> seed;
     int demoIntervalMs = 4000;
+    // Where every line of the log is also appended; empty for none.
+    QString logFile;
     // Values of the client bindings' own options.
     messenger::BindingSettings clientSettings;
 };

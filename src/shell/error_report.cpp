@@ -40,8 +40,11 @@ QString ErrorReport::describe(const messenger::Error& error) {
 }
 
 void ErrorReport::reportFatal(const messenger::Error& error) {
+    reportFatal(describe(error));
+}
+
+void ErrorReport::reportFatal(const QString& what) {
     writePending();
-    const QString what = describe(error);
     writeLine_(productName() + QStringLiteral(": ") + what);
     ++errorCount_;
     lastError_ = what;
@@ -51,8 +54,16 @@ void ErrorReport::reportFatal(const messenger::Error& error) {
 }
 
 void ErrorReport::reportError(const messenger::Error& error) {
-    const QString what = describe(error);
+    report(Source::Client, describe(error));
+}
+
+void ErrorReport::reportLogFileError(const QString& what) {
+    report(Source::LogFile, what);
+}
+
+void ErrorReport::report(Source source, const QString& what) {
     ++errorCount_;
+    lastSource_ = source;
     ++windowCount_;
     lastError_ = what;
     if (what == pendingLine_) {
@@ -102,7 +113,9 @@ void ErrorReport::flush() {
         window_->setWindowModality(Qt::NonModal);
         connect(window_.get(), &QMessageBox::finished, this, [this] { windowCount_ = 0; });
     }
-    QString text = QStringLiteral("A problem with the messenger client:\n\n") + lastError_ +
+    QString text = (lastSource_ == Source::Client ? QStringLiteral("A problem with the messenger client:")
+                                                  : QStringLiteral("A problem with the log file:")) +
+                   QStringLiteral("\n\n") + lastError_ +
                    QStringLiteral("\n\nThe log is kept and Quavel Logger goes on running.");
     if (windowCount_ > 1) {
         text += QStringLiteral("\n\n%1 problems since this message appeared; the latest is shown.")

@@ -35,7 +35,10 @@ public:
     static QString describe(const messenger::Error& error);
 
     void reportFatal(const messenger::Error& error);
+    // what: a sentence saying what failed and what to do.
+    void reportFatal(const QString& what);
     void reportError(const messenger::Error& error);
+    void reportLogFileError(const QString& what);
 
     // Failures reported since start, and the last one's description.
     int errorCount() const { return errorCount_; }
@@ -48,6 +51,9 @@ public:
     void closeWindow();
 
 private:
+    enum class Source { Client, LogFile };
+
+    void report(Source source, const QString& what);
     void flush();
     void writePending();
 
@@ -57,6 +63,7 @@ private:
     int errorCount_ = 0;
     int windowCount_ = 0;  // failures since the report window last opened
     QString lastError_;
+    Source lastSource_ = Source::Client;
     // Repeats of one error not yet written out.
     QString pendingLine_;
     int pendingRepeats_ = 0;

@@ -3,13 +3,18 @@
 #include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include "eventlog/display_text.h"
+#include "eventlog/log_file.h"
+#include "eventlog/log_saver.h"
 #include "eventlog/log_view.h"
 #include "eventlog/time_format.h"
 #include "shell/about_window.h"
@@ -101,7 +106,18 @@ MainWindow::MainWindow(Services services, QWidget* parent)
             &eventlog::LogView::moveCaretToEnd);
 
     createMenus();
+    addSaveAction();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    if (eventlog::LogFile* file = services_.logFile) {
+        const QString name = eventlog::displayText(QDir::toNativeSeparators(file->path()));
+        connect(file, &eventlog::LogFile::writeFailed, this, [this, name](const QString& reason) {
+            services_.errors.reportLogFileError(
+                QStringLiteral("Lines cannot be written to the log file %1: %2. They are kept "
+                               "in this window; writing to the file starts again by itself "
+                               "once it can.")
+                    .arg(name, reason));
+        });
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -132,15 +148,37 @@ void MainWindow::createMenus() {
     addItem(help, "mnuHelped", QStringLiteral("Help"), &MainWindow::showHelp);
 }
 
+void MainWindow::addSaveAction() {
+    // Beside Copy and Select All in the log's own menu; Ctrl+S anywhere in
+    // the window.
+    auto* save = new QAction(QStringLiteral("Save Log As\u2026"), this);
+    save->setObjectName(QStringLiteral("mnuSaveLogAs"));
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, &MainWindow::saveLogAs);
+    logView_->addAction(save);
+}
+
 void MainWindow::start() {
     loadAbout();
     client_ = services_.connectClient(handlers_);
     updateTitle();
     const QString signinName = shownFromClient(client().mySigninName());
+    const QDateTime now = services_.clock.now();
     // Keep as is: "Wardel" is the program's own start-up text.
-    logView_->setLogText(QStringLiteral("Quavel Wardel Loaded for ") + signinName +
+    const QString line = QStringLiteral("Quavel Wardel Loaded for ") + signinName +
                          QStringLiteral(" on ") +
-                         eventlog::formatShortDate(services_.clock.now().date(), services_.locale));
+                         eventlog::formatShortDate(now.date(), services_.locale);
+    logView_->setLogText(line);
+    if (services_.logFile) {
+        services_.logFile->append(line, now.date());
+    }
+}
+
+void MainWindow::keepLine(const QString& line, const QDateTime& now) {
+    logView_->appendLine(line);
+    if (services_.logFile) {
+        services_.logFile->append(line, now.date());
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -184,7 +222,8 @@ void MainWindow::updateTitle() {
 }
 
 void MainWindow::logEvent(const QString& signinName, const QString& eventText) {
-    logView_->appendLine(lineFormat_.compose(services_.clock.now().time(), signinName, eventText));
+    const QDateTime now = services_.clock.now();
+    keepLine(lineFormat_.compose(now.time(), signinName, eventText), now);
 }
 
 void MainWindow::reportError(const messenger::Error& error) {
@@ -230,6 +269,49 @@ void MainWindow::showHelp() {
     help->setAttribute(Qt::WA_DeleteOnClose);
     help->setWindowModality(Qt::ApplicationModal);
     help->show();
+}
+
+void MainWindow::saveLogAs() {
+    if (saver_) {
+        return;  // one save at a time
+    }
+    auto* dialog = new QFileDialog(this, QStringLiteral("Save Log As"));
+    dialog->setObjectName(QStringLiteral("saveLogDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilters({QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")});
+    dialog->setDefaultSuffix(QStringLiteral("txt"));
+    dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog->selectFile(QStringLiteral("Quavel Logger log %1.txt")
+                           .arg(services_.clock.now().date().toString(Qt::ISODate)));
+    connect(dialog, &QFileDialog::fileSelected, this, &MainWindow::saveLogTo);
+    // Not run inside this call: the log goes on while the user chooses.
+    dialog->open();
+}
+
+void MainWindow::saveLogTo(const QString& path) {
+    if (saver_) {
+        return;
+    }
+    saver_ = std::make_unique<eventlog::LogSaver>(logView_->lines(), path);
+    connect(saver_.get(), &eventlog::LogSaver::finished, this, &MainWindow::saveFinished);
+}
+
+void MainWindow::saveFinished(const QString& error) {
+    const QString path = saver_->path();
+    saver_.reset();
+    if (error.isEmpty()) {
+        return;
+    }
+    auto* failed = new QMessageBox(
+        QMessageBox::Warning, productName(),
+        QStringLiteral("The log could not be saved to %1:\n\n%2\n\nA file that was there before "
+                       "is unchanged. Try another folder or free some space, then save again.")
+            .arg(eventlog::displayText(QDir::toNativeSeparators(path)), error),
+        QMessageBox::Ok, this);
+    failed->setObjectName(QStringLiteral("saveFailedMessage"));
+    failed->setAttribute(Qt::WA_DeleteOnClose);
+    failed->open();
 }
 
 void MainWindow::exitProgram() {

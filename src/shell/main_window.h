@@ -14,6 +14,8 @@
 class QAction;
 
 namespace eventlog {
+class LogFile;
+class LogSaver;
 class LogView;
 }
 
@@ -38,6 +40,8 @@ public:
         ErrorReport& errors;
         // Ends the program at once (File > Exit).
         std::function<void()> endProgram;
+        // Where every line also goes, if the user chose a file.
+        eventlog::LogFile* logFile = nullptr;
     };
 
     explicit MainWindow(Services services, QWidget* parent = nullptr);
@@ -61,6 +65,12 @@ public:
     void exitProgram();
     void showAbout();
     void showHelp();
+    // Save Log As...: asks where, then saves the whole log there.
+    void saveLogAs();
+    // Saves the whole log to path in the background; a failure is shown in
+    // a message box.
+    void saveLogTo(const QString& path);
+    bool isSaving() const { return saver_ != nullptr; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,6 +83,10 @@ private:
 
     void detach();
     void createMenus();
+    void addSaveAction();
+    // Logs a line read from the clock at now, in the window and the file.
+    void keepLine(const QString& line, const QDateTime& now);
+    void saveFinished(const QString& error);
     void loadAbout();
 
     Services services_;
@@ -82,6 +96,7 @@ private:
     std::unique_ptr<messenger::Client> client_;
     // Owned here, though shown without an owner window beside this one.
     std::unique_ptr<AboutWindow> about_;
+    std::unique_ptr<eventlog::LogSaver> saver_;
 };
 
 // Qt treats "[*]" in a window title as a placeholder; this keeps a title

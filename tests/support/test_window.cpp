@@ -8,14 +8,14 @@
 
 namespace testing {
 
-TestWindow::TestWindow(bool showReports)
+TestWindow::TestWindow(bool showReports, eventlog::LogFile* logFile)
     : demo_(std::make_shared<messenger::demo::DemoService>(
           [](std::function<void()> task) { QTimer::singleShot(0, std::move(task)); })),
       errors_(showReports, [lines = errorLines_](const QString& line) { lines->append(line); }) {
     auto connectDemo = [demo = demo_](messenger::EventSink& sink) { return messenger::demo::connect(demo, sink); };
     window_ = std::make_unique<shell::MainWindow>(shell::MainWindow::Services{
         withFaults(connectDemo, faults_), clock_, QLocale(QLocale::English, QLocale::UnitedStates), errors_,
-        [count = exitRequests_] { ++*count; }});
+        [count = exitRequests_] { ++*count; }, logFile});
 }
 
 TestWindow::~TestWindow() = default;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "eventlog/clock.h"
+#include "eventlog/log_file.h"
 #include "eventlog/log_view.h"
 #include "fault_plan.h"
 #include "messenger/demo/demo_service.h"
@@ -28,7 +29,8 @@ public:
 // program.
 class TestWindow {
 public:
-    explicit TestWindow(bool showReports = false);
+    // logFile, if given, gets every line as in the program.
+    explicit TestWindow(bool showReports = false, eventlog::LogFile* logFile = nullptr);
     ~TestWindow();
 
     // Starts the window; false (and the failure reported) if that threw.
