@@ -163,12 +163,11 @@ private slots:
                })
             << std::function<void(const QString&)>([limit](const QString&) { limit->reset(); }) << false;
 #endif
-        QTest::newRow("removed, a folder in its place")
-            << std::function<void(const QString&)>([](const QString& path) {
-                   QFile::remove(path);
-                   QDir().mkdir(path);
-               })
-            << std::function<void(const QString&)>([](const QString& path) { QDir().rmdir(path); }) << true;
+        QTest::newRow("removed, a folder in its place") << std::function<void(const QString&)>([](const QString& path) {
+            QFile::remove(path);
+            QDir().mkdir(path);
+        }) << std::function<void(const QString&)>([](const QString& path) { QDir().rmdir(path); })
+                                                        << true;
     }
     void failureIsReportedOnceAndCounted() {
         QFETCH(std::function<void(const QString&)>, breakIt);

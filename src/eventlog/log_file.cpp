@@ -4,8 +4,8 @@
 
 namespace eventlog {
 
-std::unique_ptr<LogFile> LogFile::open(const QString& path, const QLocale& locale,
-                                       QString* reason, Timing timing) {
+std::unique_ptr<LogFile> LogFile::open(const QString& path, const QLocale& locale, QString* reason,
+                                       Timing timing) {
     std::optional<AppendTarget> target = openForAppend(path, reason);
     if (!target) {
         return nullptr;
@@ -19,12 +19,12 @@ LogFile::LogFile(AppendTarget target, const QLocale& locale, Timing timing)
     // own as queued calls, and die with it.
     LogFileWriter::Reports reports{
         [this](const QString& reason) {
-            QMetaObject::invokeMethod(this, [this, reason] { emit writeFailed(reason); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, reason] { emit writeFailed(reason); }, Qt::QueuedConnection);
         },
         [this](qint64 count) {
-            QMetaObject::invokeMethod(this, [this, count] { emit writeResumed(count); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, count] { emit writeResumed(count); }, Qt::QueuedConnection);
         }};
     writer_ = std::make_unique<LogFileWriter>(std::move(target), timing, std::move(reports));
 }

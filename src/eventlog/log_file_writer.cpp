@@ -80,7 +80,9 @@ void LogFileWriter::write(QStringList lines) {
 void LogFileWriter::run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        const auto hasWork = [this] { return stopping_ || !waiting_.isEmpty() || leftWaiting_ > 0; };
+        const auto hasWork = [this] {
+            return stopping_ || !waiting_.isEmpty() || leftWaiting_ > 0;
+        };
         if (unsyncedSince_) {
             wake_.wait_until(lock, *unsyncedSince_ + timing_.syncEvery, hasWork);
         } else {

@@ -44,8 +44,8 @@ LogSaver::LogSaver(LineStore lines, const QString& path, QObject* parent)
     : QObject(parent), lines_(std::move(lines)), path_(path) {
     thread_ = std::thread([this] {
         const QString error = saveLogText(lines_, path_, abandoned_);
-        QMetaObject::invokeMethod(this, [this, error] { emit finished(error); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, error] { emit finished(error); }, Qt::QueuedConnection);
     });
 }
 

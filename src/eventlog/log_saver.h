@@ -39,6 +39,7 @@ private:
 };
 
 // The work itself, on any thread; returns the reason it failed, or nothing.
-QString saveLogText(const LineStore& lines, const QString& path, const std::atomic<bool>& abandoned);
+QString saveLogText(const LineStore& lines, const QString& path,
+                    const std::atomic<bool>& abandoned);
 
 }  // namespace eventlog

@@ -16,8 +16,8 @@ bool lockExclusively(QFile& file, QString* reason) {
     // byte far past any real end of file locks the name and nothing else.
     OVERLAPPED farPastTheEnd{};
     farPastTheEnd.OffsetHigh = 0x40000000;
-    if (LockFileEx(systemHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                   1, 0, &farPastTheEnd)) {
+    if (LockFileEx(systemHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                   &farPastTheEnd)) {
         return true;
     }
     const DWORD error = GetLastError();

@@ -132,8 +132,8 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
         connectClient = realClient(options.clientSettings);
     }
 
-    MainWindow window({connectClient, clock, locale, errors, [] { QApplication::exit(0); },
-                       logFile.get()});
+    MainWindow window(
+        {connectClient, clock, locale, errors, [] { QApplication::exit(0); }, logFile.get()});
     try {
         window.start();
     } catch (const messenger::Error& error) {

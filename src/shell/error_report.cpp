@@ -113,10 +113,11 @@ void ErrorReport::flush() {
         window_->setWindowModality(Qt::NonModal);
         connect(window_.get(), &QMessageBox::finished, this, [this] { windowCount_ = 0; });
     }
-    QString text = (lastSource_ == Source::Client ? QStringLiteral("A problem with the messenger client:")
-                                                  : QStringLiteral("A problem with the log file:")) +
-                   QStringLiteral("\n\n") + lastError_ +
-                   QStringLiteral("\n\nThe log is kept and Quavel Logger goes on running.");
+    QString text =
+        (lastSource_ == Source::Client ? QStringLiteral("A problem with the messenger client:")
+                                       : QStringLiteral("A problem with the log file:")) +
+        QStringLiteral("\n\n") + lastError_ +
+        QStringLiteral("\n\nThe log is kept and Quavel Logger goes on running.");
     if (windowCount_ > 1) {
         text += QStringLiteral("\n\n%1 problems since this message appeared; the latest is shown.")
                     .arg(windowCount_);

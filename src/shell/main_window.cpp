@@ -260,11 +260,11 @@ void MainWindow::showHelp() {
     // Modal to the user, but not run inside the caller: a screen reader that
     // chose Help through its accessibility bus gets its answer at once.
     // Keep as is: two spaces after the question mark.
-    auto* help = new OneLineMessageBox(QMessageBox::Information,
-                                       QStringLiteral("Quavel Logger Help"),
-                                       QStringLiteral("Need help with Quavel Logger?  Add ") +
-                                           supportAddress() + QStringLiteral(" to your list!"),
-                                       QMessageBox::Ok, this);
+    auto* help =
+        new OneLineMessageBox(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
+                              QStringLiteral("Need help with Quavel Logger?  Add ") +
+                                  supportAddress() + QStringLiteral(" to your list!"),
+                              QMessageBox::Ok, this);
     help->setObjectName(QStringLiteral("helpMessage"));
     help->setAttribute(Qt::WA_DeleteOnClose);
     help->setWindowModality(Qt::ApplicationModal);
