@@ -186,6 +186,9 @@ private slots:
         QTRY_COMPARE(fileLines(path), before);
 
         breakIt(path);
+        if (startsAnew && QFileInfo(path).isFile()) {
+            QSKIP("a file in use cannot be removed here");
+        }
         const QStringList lost{u"[1:00:02 PM] three"_s, u"[1:00:03 PM] four"_s};
         appendAll(*file, lost);
         QTRY_COMPARE(failed.count(), 1);

@@ -299,7 +299,8 @@ void MainWindow::saveLogTo(const QString& path) {
 
 void MainWindow::saveFinished(const QString& error) {
     const QString path = saver_->path();
-    saver_.reset();
+    // It is still delivering this signal: it goes once that is done.
+    saver_.release()->deleteLater();
     if (error.isEmpty()) {
         return;
     }
