@@ -226,21 +226,6 @@ private slots:
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.first().first().toString(), u"it was removed or replaced"_s);
     }
-
-    void fullDevice() {
-        if (!QFileInfo::exists(u"/dev/full"_s)) {
-            QSKIP("no /dev/full here");
-        }
-        auto file = openLog(u"/dev/full"_s);
-        QVERIFY(file);
-        QSignalSpy failed(file.get(), &LogFile::writeFailed);
-        for (int i = 0; i < 3; ++i) {
-            file->append(u"[1:00:00 PM] one"_s, kDay);
-            QTest::qWait(0);
-        }
-        QTRY_COMPARE(failed.count(), 1);
-        QCOMPARE(failed.first().first().toString(), u"No space left on device"_s);
-    }
 };
 
 QTEST_MAIN(TestLogFile)

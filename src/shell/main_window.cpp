@@ -281,7 +281,8 @@ void MainWindow::saveLogAs() {
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilters({QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")});
     dialog->setDefaultSuffix(QStringLiteral("txt"));
-    dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    dialog->setDirectory(QDir(documents).exists() ? documents : QDir::homePath());
     dialog->selectFile(QStringLiteral("Quavel Logger log %1.txt")
                            .arg(services_.clock.now().date().toString(Qt::ISODate)));
     connect(dialog, &QFileDialog::fileSelected, this, &MainWindow::saveLogTo);

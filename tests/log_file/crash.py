@@ -1,19 +1,18 @@
 #!/usr/bin/env python3
-"""The log file against crashes and a full disk.
-
-crash.py TAP: TAP is the program telling each line its window gets (with
-the moment) on standard output.
-
-Crashes: the program on a fast demo client is killed with SIGKILL at ten
-random moments, each run appending to the same file. After each kill the
-run's part of the file must hold whole lines only, in order, each one a line
-the window had, and nothing the window had more than a second before the
-kill may be missing. Prints the figures: lines logged, lines in the file,
-the worst gap (the oldest line missing at a kill).
-
-Full disk: with /dev/full as the log file, the failure is reported once and
-the window goes on logging.
-"""
+# The log file against crashes and a full disk.
+#
+# crash.py TAP: TAP is the program telling each line its window gets (with
+# the moment) on standard output.
+#
+# Crashes: the program on a fast demo client is killed with SIGKILL at ten
+# random moments, each run appending to the same file. After each kill the
+# run's part of the file must hold whole lines only, in order, each one a line
+# the window had, and nothing the window had more than a second before the
+# kill may be missing. Prints the figures: lines logged, lines in the file,
+# the worst gap (the oldest line missing at a kill).
+#
+# Full disk: with /dev/full as the log file, the failure is reported once and
+# the window goes on logging.
 import os
 import random
 import signal
@@ -36,8 +35,8 @@ def start(tap, log_file, seed):
 
 
 class Window:
-    """The lines the program's window got, read as they come: a full pipe
-    would stop the program between its window and its file."""
+    # The lines the program's window got, read as they come: a full pipe
+    # would stop the program between its window and its file.
 
     def __init__(self, process):
         self.lines = []  # (moment in seconds, text)
@@ -91,11 +90,8 @@ def crashes(tap, work):
         in_file = [line for line in part.split("\n")[:-1] if not line.startswith("Date changed to ")]
         texts = [text for _, text in window]
         if in_file != texts[:len(in_file)]:
-            first = next(i for i, (a, b) in enumerate(zip(in_file, texts)) if a != b) \
-                if len(in_file) <= len(texts) else len(texts)
-            sys.exit(f"FAIL: run {run}: file line {first} is not the window's: "
-                     f"{in_file[first] if first < len(in_file) else None!r} "
-                     f"vs {texts[first] if first < len(texts) else None!r}")
+            bad = next(i for i, line in enumerate(in_file) if i >= len(texts) or line != texts[i])
+            sys.exit(f"FAIL: run {run}: file line {bad} {in_file[bad]!r} is not the window's")
         missing = window[len(in_file):]
         gap = killed_at - missing[0][0] if missing else 0.0
         if gap > 1.0:
