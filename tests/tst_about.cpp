@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "shell/about_window.h"
+#include "shell/app_identity.h"
 #include "support/test_window.h"
 
 using testing::TestWindow;

@@ -16,10 +16,6 @@ bool isHiddenControl(char16_t c) {
     return c0 || c1 || bidi;
 }
 
-}  // namespace
-
-namespace {
-
 bool needsChange(const QString& text) {
     const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
     for (qsizetype i = 0, length = text.size(); i < length; ++i) {

@@ -1,6 +1,8 @@
 // How the log view's caret and selection answer the keyboard and the mouse.
 #include "eventlog/log_view.h"
 
+#include "eventlog/line_steps.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>

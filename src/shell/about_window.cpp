@@ -12,25 +12,18 @@ namespace shell {
 
 namespace {
 
-// Arial's metrics (Liberation Sans on Linux): the labels were sized for a
-// compact 8-point sans serif, and these texts fit them whole.
+// The labels are sized for Arial's metrics: Arial where it is installed;
+// Liberation Sans, which has its metrics, where it is not (Wine has no Arial
+// of its own). These texts then fit their labels whole.
 QFont windowFont(qreal pointSize, bool bold) {
     QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
 }
 
 }  // namespace
-
-QString supportAddress() {
-    return QStringLiteral("quavel-help@example.com");
-}
-
-QString homepageAddress() {
-    return QStringLiteral("https://quavel.example.org/");
-}
 
 namespace {
 // Qt takes a plain widget for a filler, even as a window of its own; to a
@@ -85,7 +78,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     QLabel* title =
         label("Label1", productName() + QStringLiteral(" for MSN 4.x-6.0"), 1200, 1080, 2655, 255);
     title->setFont(windowFont(8.25, true));
-    // Keep as is: the version line users of the original have always seen.
+    // Kept exactly: it is the version line users know.
     label("Label3", QStringLiteral("Version 1.0 (May 28,2002)"), 1440, 1320, 1935, 255);
     label("Label2", QStringLiteral("© 2026 Quavel Logger authors"), 1320, 1560, 2535, 255);
     label("Label4", QStringLiteral("Homepage: ") + homepageAddress(), 960, 1800, 3375, 255);

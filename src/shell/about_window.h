@@ -23,7 +23,4 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
-QString supportAddress();
-QString homepageAddress();
-
 }  // namespace shell

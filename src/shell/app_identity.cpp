@@ -18,4 +18,12 @@ QIcon appIcon() {
     return icon;
 }
 
+QString supportAddress() {
+    return QStringLiteral("quavel-help@example.com");
+}
+
+QString homepageAddress() {
+    return QStringLiteral("https://quavel.example.org/");
+}
+
 }  // namespace shell

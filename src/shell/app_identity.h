@@ -12,4 +12,8 @@ QString productVersion();
 // The program's icon, at every size it comes in.
 QIcon appIcon();
 
+// Where users get help, and the program's home on the web.
+QString supportAddress();
+QString homepageAddress();
+
 }  // namespace shell

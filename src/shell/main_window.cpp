@@ -123,7 +123,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::createMenus() {
-    // The old form's control names live on as object names.
+    // The controls' names are their object names, for tests and tools.
     auto addItem = [this](QMenu* menu, const char* objectName, const QString& caption,
                           auto handler) {
         QAction* action = menu->addAction(caption);
@@ -164,7 +164,7 @@ void MainWindow::start() {
     updateTitle();
     const QString signinName = shownFromClient(client().mySigninName());
     const QDateTime now = services_.clock.now();
-    // Keep as is: "Wardel" is the program's own start-up text.
+    // Kept exactly, "Wardel" included: it is the start-up text users know.
     const QString line = QStringLiteral("Quavel Wardel Loaded for ") + signinName +
                          QStringLiteral(" on ") +
                          eventlog::formatShortDate(now.date(), services_.locale);
@@ -259,7 +259,7 @@ void MainWindow::showAbout() {
 void MainWindow::showHelp() {
     // Modal to the user, but not run inside the caller: a screen reader that
     // chose Help through its accessibility bus gets its answer at once.
-    // Keep as is: two spaces after the question mark.
+    // Kept exactly, two spaces after the question mark: the text users know.
     auto* help =
         new OneLineMessageBox(QMessageBox::Information, QStringLiteral("Quavel Logger Help"),
                               QStringLiteral("Need help with Quavel Logger?  Add ") +

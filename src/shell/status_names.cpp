@@ -21,7 +21,7 @@ QString statusText(std::int16_t status) {
         case code::kOnThePhone: return QStringLiteral("On The Phone");
         case code::kOutToLunch: return QStringLiteral("Out To Lunch");
         default:
-            // Keep as is: the misspelling is the text users have always seen.
+            // Kept exactly, misspelling and all: it is the text users know.
             return QStringLiteral("Unkown/Error") + QString::number(status);
     }
 }
