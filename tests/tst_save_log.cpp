@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "eventlog/line_break.h"
 #include "support/test_window.h"
 
 #ifdef Q_OS_UNIX
@@ -77,6 +78,23 @@ private slots:
         dialog->selectFile(dir.filePath(u"chosen.txt"_s));
         QMetaObject::invokeMethod(dialog, "accept");
         QTRY_COMPARE(contents(dir.filePath(u"chosen.txt"_s)), copiedWholeLog(t).toUtf8());
+    }
+
+    // The log file only ever grows: saving over it is refused.
+    void refusesToReplaceTheLogFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"kept.log"_s);
+        QString reason;
+        auto logFile = eventlog::LogFile::open(path, QLocale::c(), &reason);
+        QVERIFY(logFile);
+        TestWindow t(false, logFile.get());
+        QVERIFY(t.load());
+        t.window().saveLogTo(dir.path() + u"/./kept.log"_s);
+        QVERIFY(failureMessage(t));
+        QVERIFY(!t.window().isSaving());
+        t.window().close();
+        logFile.reset();
+        QCOMPARE(contents(path), t.logText().toUtf8() + eventlog::platformLineBreak().toUtf8());
     }
 
     // A save that fails says why, and leaves the file that was there.

@@ -17,15 +17,15 @@ LogFile::LogFile(AppendTarget target, const QLocale& locale, Timing timing)
     : path_(target.file->fileName()), locale_(locale) {
     // The reports come from the writer's thread; they reach this object's
     // own as queued calls, and die with it.
-    LogFileWriter::Reports reports{
-        [this](const QString& reason) {
+    const auto queued = [this](auto signal) {
+        return [this, signal](auto... values) {
             QMetaObject::invokeMethod(
-                this, [this, reason] { emit writeFailed(reason); }, Qt::QueuedConnection);
-        },
-        [this](qint64 count) {
-            QMetaObject::invokeMethod(
-                this, [this, count] { emit writeResumed(count); }, Qt::QueuedConnection);
-        }};
+                this, [this, signal, values...] { emit(this->*signal)(values...); },
+                Qt::QueuedConnection);
+        };
+    };
+    LogFileWriter::Reports reports{queued(&LogFile::writeFailed), queued(&LogFile::writeResumed),
+                                   queued(&LogFile::startedAnew), queued(&LogFile::syncFailed)};
     writer_ = std::make_unique<LogFileWriter>(std::move(target), timing, std::move(reports));
 }
 
@@ -50,7 +50,11 @@ void LogFile::append(const QString& line, QDate date) {
 
 void LogFile::handOver() {
     if (!burst_.isEmpty()) {
-        writer_->write(std::exchange(burst_, {}));
+        // What a file started anew begins with: the times in it need a date.
+        writer_->write(std::exchange(burst_, {}), lastDate_.isValid()
+                                                      ? QStringLiteral("Log continued on ") +
+                                                            formatShortDate(lastDate_, locale_)
+                                                      : QString());
     }
 }
 

@@ -42,6 +42,12 @@ signals:
     void writeFailed(const QString& reason);
     // Writing works again; the file says how many lines it lacks.
     void writeResumed(qint64 linesNotWritten);
+    // The file was removed or replaced while in use; a new one was started
+    // at its name, beginning with a line naming the date.
+    void startedAnew();
+    // The system would not put the file on the disk: what was written could
+    // be lost in a power cut. Told once.
+    void syncFailed();
 
 private:
     LogFile(AppendTarget target, const QLocale& locale, Timing timing);

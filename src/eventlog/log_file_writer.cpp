@@ -19,6 +19,7 @@ QString notWrittenLine(qint64 count) {
 }  // namespace
 
 std::optional<AppendTarget> openForAppend(const QString& path, QString* reason) {
+    native::keepBrokenPipesFromEndingTheProgram();
     if (QFileInfo(path).isDir()) {
         *reason = QStringLiteral("it is a folder");
         return std::nullopt;
@@ -60,7 +61,7 @@ LogFileWriter::~LogFileWriter() {
     thread_.join();
 }
 
-void LogFileWriter::write(QStringList lines) {
+void LogFileWriter::write(QStringList lines, QString heading) {
     qsizetype units = 0;
     for (const QString& line : lines) {
         units += line.size();
@@ -73,6 +74,7 @@ void LogFileWriter::write(QStringList lines) {
         }
         waitingUnits_ += units;
         waiting_.append(std::move(lines));
+        waitingHeading_ = std::move(heading);
     }
     wake_.notify_one();
 }
@@ -89,17 +91,20 @@ void LogFileWriter::run() {
             wake_.wait(lock, hasWork);
         }
         const QStringList lines = std::exchange(waiting_, {});
+        heading_ = waitingHeading_;
         const qint64 leftOut = std::exchange(leftWaiting_, 0);
         const bool stopping = stopping_;
         waitingUnits_ = 0;
         lock.unlock();
 
-        if (leftOut > 0) {
-            notWritten_ += leftOut;
-            fail(QStringLiteral("the disk does not keep up; lines are being left out"));
-        }
         if (stopping) {
             nextTry_ = {};  // one last try, whatever failed before
+        }
+        if (leftOut > 0) {
+            // Behind, not broken: what was taken goes on being written, after
+            // the count of what was left out before it.
+            notWritten_ += leftOut;
+            fail(QStringLiteral("the disk does not keep up; lines are being left out"), false);
         }
         if (!lines.isEmpty()) {
             writeOut(lines);
@@ -124,6 +129,9 @@ void LogFileWriter::writeOut(const QStringList& lines) {
     if (target_.endsMidLine) {
         bytes += kLineBreak;
     }
+    if (std::exchange(startedAnew_, false) && !heading_.isEmpty()) {
+        bytes += heading_.toUtf8() + kLineBreak;
+    }
     if (notWritten_ > 0) {
         bytes += notWrittenLine(notWritten_).toUtf8() + kLineBreak;
     }
@@ -131,6 +139,7 @@ void LogFileWriter::writeOut(const QStringList& lines) {
         bytes += line.toUtf8();
         bytes += kLineBreak;
     }
+    const qint64 before = file->isSequential() ? 0 : file->size();
     // A write cut short leaves the reason to the next one.
     qint64 done = 0;
     for (qint64 n = 0; done < bytes.size(); done += n) {
@@ -140,7 +149,6 @@ void LogFileWriter::writeOut(const QStringList& lines) {
         }
     }
     if (done == bytes.size()) {
-        target_.size += bytes.size();
         target_.endsMidLine = false;
         if (!unsyncedSince_) {
             unsyncedSince_ = Clock::now();
@@ -153,11 +161,10 @@ void LogFileWriter::writeOut(const QStringList& lines) {
         return;
     }
     // Part of it may have gone out: take it back, so that no line is left
-    // half written, and write the next batch where this one began.
+    // half written; where that fails, the next write starts a line of its own.
     const QString reason = file->errorString();
-    if (!file->isSequential() && file->size() != target_.size) {
-        file->resize(target_.size);
-        file->seek(target_.size);
+    if (!file->isSequential() && file->size() != before) {
+        target_.endsMidLine = !(file->resize(before) && file->seek(before));
     }
     file->unsetError();
     notWritten_ += lines.size();
@@ -165,11 +172,11 @@ void LogFileWriter::writeOut(const QStringList& lines) {
 }
 
 QFile* LogFileWriter::usableFile() {
+    bool replaced = false;
     if (target_.file && !native::stillAtPath(*target_.file)) {
         target_.file.reset();
         unsyncedSince_.reset();
-        fail(QStringLiteral("it was removed or replaced"));
-        nextTry_ = {};  // a new file can be started at once
+        replaced = true;
     }
     if (target_.file) {
         if (!failing_ || Clock::now() >= nextTry_) {
@@ -177,21 +184,27 @@ QFile* LogFileWriter::usableFile() {
         }
         return nullptr;
     }
-    if (Clock::now() < nextTry_) {
+    if (!replaced && Clock::now() < nextTry_) {
         return nullptr;
     }
     QString reason;
     std::optional<AppendTarget> reopened = openForAppend(path_, &reason);
     if (!reopened) {
-        fail(reason);
+        fail(replaced ? QStringLiteral("it was removed or replaced, and ") + reason : reason);
         return nullptr;
     }
     target_ = std::move(*reopened);
+    startedAnew_ = true;
+    if (replaced) {
+        reports_.startedAnew();
+    }
     return target_.file.get();
 }
 
-void LogFileWriter::fail(const QString& reason) {
-    nextTry_ = Clock::now() + timing_.retryEvery;
+void LogFileWriter::fail(const QString& reason, bool holdBack) {
+    if (holdBack) {
+        nextTry_ = Clock::now() + timing_.retryEvery;
+    }
     if (!failing_) {
         failing_ = true;
         reports_.failed(reason);
@@ -200,8 +213,10 @@ void LogFileWriter::fail(const QString& reason) {
 
 void LogFileWriter::sync() {
     unsyncedSince_.reset();
-    if (target_.file && !native::syncData(*target_.file)) {
-        fail(QStringLiteral("the system could not put it on the disk"));
+    // Pipes and devices have no disk to reach.
+    if (target_.file && !target_.file->isSequential() && !native::syncData(*target_.file) &&
+        !std::exchange(syncFailureTold_, true)) {
+        reports_.syncFailed();
     }
 }
 

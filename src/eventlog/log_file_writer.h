@@ -33,10 +33,11 @@ std::optional<AppendTarget> openForAppend(const QString& path, QString* reason);
 // is put on the disk within syncEvery. A batch that cannot be written in
 // full is taken back out, so the file holds whole lines only.
 //
-// When writing fails (a full disk, the file removed), the lines are counted
-// and left out, the failure is reported once, and writing is tried again at
-// most every retryEvery; once it works, the file first gets a line saying
-// how many lines it lacks. A removed file is created anew at its name.
+// When writing fails (a full disk, a folder where the file was), the lines
+// are counted and left out, the failure is reported once, and writing is
+// tried again at most every retryEvery; once it works, the file first gets a
+// line saying how many lines it lacks. A file removed or replaced while in
+// use is started anew at its name, beginning with the heading given.
 class LogFileWriter {
 public:
     struct Timing {
@@ -50,6 +51,10 @@ public:
     struct Reports {
         std::function<void(const QString& reason)> failed;
         std::function<void(qint64 linesNotWritten)> resumed;
+        // The file was removed or replaced; a new one was started there.
+        std::function<void()> startedAnew;
+        // The system would not put the file on the disk (told once).
+        std::function<void()> syncFailed;
     };
 
     LogFileWriter(AppendTarget target, Timing timing, Reports reports);
@@ -59,8 +64,9 @@ public:
     LogFileWriter(const LogFileWriter&) = delete;
     LogFileWriter& operator=(const LogFileWriter&) = delete;
 
-    // Hands over lines, each without its line break, to go out together.
-    void write(QStringList lines);
+    // Hands over lines, each without its line break, to go out together;
+    // heading is the line a file started anew from now on begins with.
+    void write(QStringList lines, QString heading);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -70,7 +76,8 @@ private:
     // The file to write to: the open one while its name still leads to it,
     // else one opened anew; null (and the failure noted) if there is none.
     QFile* usableFile();
-    void fail(const QString& reason);
+    // holdBack: writing waits retryEvery before it is tried again.
+    void fail(const QString& reason, bool holdBack = true);
     void sync();
 
     const QString path_;
@@ -80,12 +87,16 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     QStringList waiting_;
+    QString waitingHeading_;
     qsizetype waitingUnits_ = 0;
     qint64 leftWaiting_ = 0;  // lines left out for want of room
     bool stopping_ = false;
 
     // The writer's thread only.
     AppendTarget target_;
+    QString heading_;
+    bool startedAnew_ = false;
+    bool syncFailureTold_ = false;
     qint64 notWritten_ = 0;
     bool failing_ = false;
     Clock::time_point nextTry_{};

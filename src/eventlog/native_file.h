@@ -17,6 +17,10 @@ bool lockExclusively(QFile& file, QString* reason);
 // times).
 bool syncData(QFile& file);
 
+// A write to a pipe whose reader has gone fails, rather than ending the
+// program (POSIX's SIGPIPE).
+void keepBrokenPipesFromEndingTheProgram();
+
 // Whether the file's name still leads to this open file: false once it was
 // removed, or renamed and replaced.
 bool stillAtPath(QFile& file);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace eventlog::native {
@@ -19,6 +20,10 @@ bool lockExclusively(QFile& file, QString* reason) {
     *reason = error == EWOULDBLOCK ? QStringLiteral("another Quavel Logger is writing to it")
                                    : QString::fromLocal8Bit(std::strerror(error));
     return false;
+}
+
+void keepBrokenPipesFromEndingTheProgram() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool syncData(QFile& file) {

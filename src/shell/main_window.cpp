@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -110,12 +111,30 @@ MainWindow::MainWindow(Services services, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     if (eventlog::LogFile* file = services_.logFile) {
         const QString name = eventlog::displayText(QDir::toNativeSeparators(file->path()));
-        connect(file, &eventlog::LogFile::writeFailed, this, [this, name](const QString& reason) {
-            services_.errors.reportLogFileError(
-                QStringLiteral("Lines cannot be written to the log file %1: %2. They are kept "
-                               "in this window; writing to the file starts again by itself "
-                               "once it can.")
-                    .arg(name, reason));
+        const auto tell = [this](const QString& what) {
+            services_.errors.reportLogFileError(what);
+        };
+        connect(file, &eventlog::LogFile::writeFailed, this, [tell, name](const QString& reason) {
+            tell(QStringLiteral("Lines cannot be written to the log file %1: %2. They are kept in "
+                                "this window; writing to the file starts again by itself once it "
+                                "can.")
+                     .arg(name, reason));
+        });
+        connect(file, &eventlog::LogFile::writeResumed, this, [tell, name](qint64 notWritten) {
+            tell(QStringLiteral("Writing to the log file %1 works again; the file says how many "
+                                "lines it lacks (%2).")
+                     .arg(name)
+                     .arg(notWritten));
+        });
+        connect(file, &eventlog::LogFile::startedAnew, this, [tell, name] {
+            tell(QStringLiteral("The log file %1 was removed or replaced; a new one was started "
+                                "there.")
+                     .arg(name));
+        });
+        connect(file, &eventlog::LogFile::syncFailed, this, [tell, name] {
+            tell(QStringLiteral("The system cannot put the log file %1 on the disk: what is "
+                                "written to it could be lost in a power cut.")
+                     .arg(name));
         });
     }
 }
@@ -151,11 +170,11 @@ void MainWindow::createMenus() {
 void MainWindow::addSaveAction() {
     // Beside Copy and Select All in the log's own menu; Ctrl+S anywhere in
     // the window.
-    auto* save = new QAction(QStringLiteral("Save Log As\u2026"), this);
-    save->setObjectName(QStringLiteral("mnuSaveLogAs"));
-    save->setShortcut(QKeySequence::Save);
-    connect(save, &QAction::triggered, this, &MainWindow::saveLogAs);
-    logView_->addAction(save);
+    saveAction_ = new QAction(QStringLiteral("Save Log As\u2026"), this);
+    saveAction_->setObjectName(QStringLiteral("mnuSaveLogAs"));
+    saveAction_->setShortcut(QKeySequence::Save);
+    connect(saveAction_, &QAction::triggered, this, &MainWindow::saveLogAs);
+    logView_->addAction(saveAction_);
 }
 
 void MainWindow::start() {
@@ -294,6 +313,13 @@ void MainWindow::saveLogTo(const QString& path) {
     if (saver_) {
         return;
     }
+    // Replacing it would take the lines of earlier runs with it.
+    if (services_.logFile && QFileInfo(path) == QFileInfo(services_.logFile->path())) {
+        showSaveFailure(path, QStringLiteral("it is the log file Quavel Logger is keeping "
+                                             "(--log-file), which only ever grows"));
+        return;
+    }
+    saveAction_->setEnabled(false);
     saver_ = std::make_unique<eventlog::LogSaver>(logView_->lines(), path);
     connect(saver_.get(), &eventlog::LogSaver::finished, this, &MainWindow::saveFinished);
 }
@@ -302,14 +328,18 @@ void MainWindow::saveFinished(const QString& error) {
     const QString path = saver_->path();
     // It is still delivering this signal: it goes once that is done.
     saver_.release()->deleteLater();
-    if (error.isEmpty()) {
-        return;
+    saveAction_->setEnabled(true);
+    if (!error.isEmpty()) {
+        showSaveFailure(path, error);
     }
+}
+
+void MainWindow::showSaveFailure(const QString& path, const QString& reason) {
     auto* failed = new QMessageBox(
         QMessageBox::Warning, productName(),
         QStringLiteral("The log could not be saved to %1:\n\n%2\n\nA file that was there before "
                        "is unchanged. Try another folder or free some space, then save again.")
-            .arg(eventlog::displayText(QDir::toNativeSeparators(path)), error),
+            .arg(eventlog::displayText(QDir::toNativeSeparators(path)), reason),
         QMessageBox::Ok, this);
     failed->setObjectName(QStringLiteral("saveFailedMessage"));
     failed->setAttribute(Qt::WA_DeleteOnClose);

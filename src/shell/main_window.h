@@ -87,6 +87,7 @@ private:
     // Logs a line read from the clock at now, in the window and the file.
     void keepLine(const QString& line, const QDateTime& now);
     void saveFinished(const QString& error);
+    void showSaveFailure(const QString& path, const QString& reason);
     void loadAbout();
 
     Services services_;
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<messenger::Client> client_;
     // Owned here, though shown without an owner window beside this one.
     std::unique_ptr<AboutWindow> about_;
+    QAction* saveAction_ = nullptr;
     std::unique_ptr<eventlog::LogSaver> saver_;
 };
 
