@@ -6,7 +6,7 @@
 wait_until() {
     local deadline=$((SECONDS + $1))
     until "${@:2}"; do
-        ((SECONDS < deadline)) || return 1
+        ((SECONDS < deadline)) || { echo "gave up waiting for: ${*:2}" >&2; return 1; }
         sleep 0.1
     done
 }
