@@ -22,7 +22,7 @@ def fail(what):
 
 def find_program():
     desktop = pyatspi.Registry.getDesktop(0)
-    for _ in range(100):
+    for _ in range(600):  # up to a minute
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
             if app is not None and app.name == "Quavel Logger":
@@ -31,8 +31,8 @@ def find_program():
     sys.exit("the program never showed up on the accessibility bus")
 
 
-def find(node, test):
-    if test(node):
+def find(node, test):  # a window going while it is walked is no longer there
+    if node is None or test(node):
         return node
     for i in range(node.childCount):
         found = find(node.getChildAtIndex(i), test)
@@ -86,8 +86,7 @@ def press(item):
         fail(f"choosing {item.name} kept the caller waiting {time.monotonic() - started:.1f} s")
 
 
-def check_help(program):
-    box = find(program, lambda n: n.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG))
+def check_help(box):
     ok = find(box, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK")
     if ok is None:
         fail("the help message has no OK")
@@ -138,7 +137,7 @@ def main():
              (lambda: True, clear),
              (lambda: text.characterCount == 0, lambda: press(menu_item("Busy"))),
              (lambda: text.characterCount > 0, lambda: press(menu_item("Help"))),
-             (lambda: help_box() is not None, lambda: check_help(program)),
+             (lambda: help_box() is not None, lambda: check_help(help_box())),
              (lambda: help_box() is None, lambda: press(menu_item("About"))),
              (lambda: about() is not None, lambda: check_about(about())),
              (lambda: True, pyatspi.Registry.stop)]
