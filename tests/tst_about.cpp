@@ -38,12 +38,10 @@ private slots:
         QVERIFY(second.isNull());
     }
 
-    // A fixed window whose texts show whole in their labels, at the
-    // platform's fonts.
+    // Its texts show whole in their labels, at the platform's fonts.
     void textsFitTheirLabels() {
         shell::AboutWindow about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Quavel Logger"));
-        QCOMPARE(about.minimumSize(), about.maximumSize());
         const QList<QLabel*> labels = about.findChildren<QLabel*>();
         for (const QLabel* label : labels) {
             if (label->objectName() == QStringLiteral("Image1")) {

@@ -412,7 +412,6 @@ private slots:
         view.appendLine(QStringLiteral("after"));
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QCOMPARE(view.lineCount(), 2);
         view.selectAll();
         view.copy();
         QCOMPARE(QGuiApplication::clipboard()->text().remove(u'\r'), huge + u"\nafter"_s);

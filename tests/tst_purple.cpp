@@ -67,6 +67,10 @@ public:
             answer(message, connection);
         return true;
     }
+    void hold() {
+        QMutexLocker lock(&mutex);
+        holding = true;
+    }
     void release() {
         QMutexLocker lock(&mutex);
         holding = false;
@@ -353,8 +357,7 @@ private slots:
         const int changes[] = {501, 502, 503, 503};  // busy, away, online, online again
         for (int round = 0; round < 4; ++round) {
             if (round == 2) {
-                QMutexLocker lock(&fake_.mutex);
-                fake_.holding = true;
+                fake_.hold();
             }
             for (const int b : handles) {
                 set({{u"StatusGetType:%1"_s.arg(10000 + b * 10 + round), changes[round]}});
@@ -433,8 +436,7 @@ private slots:
             daemon_.waitForFinished();
             QFile::remove(dir_.filePath(u"bus"_s));
         } else if (leaving == u"mid-call"_s) {
-            QMutexLocker lock(&fake_.mutex);
-            fake_.holding = true;
+            fake_.hold();
         }
         signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});
         if (leaving == u"mid-call"_s)
@@ -463,10 +465,7 @@ private slots:
         set({{u"BuddyGetName:100"_s, u"b101"_s}, {u"BuddyGetName:101"_s, u"b100"_s}});
         set({{u"BuddyGetPresence:101"_s, 1200}, {u"PresenceGetActiveStatus:1200"_s, 2102}, {u"StatusGetType:2102"_s, 502}});
         forgetCalls();
-        {
-            QMutexLocker lock(&fake_.mutex);
-            fake_.holding = true;
-        }
+        fake_.hold();
         QVERIFY(comeBack());
         signal(u"AccountSignedOn"_s, {10});
         signal(u"BuddySignedOn"_s, {101});
@@ -493,10 +492,7 @@ private slots:
         set({{u"AccountIsConnected:12"_s, 0}});
         const auto client = attach();
         QCOMPARE(text(client->mySigninName()), u"alice@example.org"_s);
-        {
-            QMutexLocker lock(&fake_.mutex);
-            fake_.holding = true;
-        }
+        fake_.hold();
         set({{u"AccountsGetAllActive"_s, ints({12})}});
         signal(u"AccountDisabled"_s, {10});
         signal(u"AccountRemoved"_s, {10});
@@ -580,10 +576,7 @@ private slots:
 
     // Start-up that gives up says so once, and leaves no connection behind.
     void startupGivesUpOnce() {
-        {
-            QMutexLocker lock(&fake_.mutex);
-            fake_.holding = true;
-        }
+        fake_.hold();
         QCOMPARE(errorOf([&] { attach({}, std::chrono::milliseconds(60000), std::chrono::milliseconds(1500)); }), errc::kTimeout);
         fake_.release();
         QCOMPARE(events_, QStringList{});
@@ -597,10 +590,7 @@ private slots:
         set({{u"ConvChatGetUsers"_s, ints({1, 2, 3})}, {u"ConvChatCbGetName:1"_s, u"alice"_s}});
         set({{u"ConvChatCbGetName:2"_s, u"dave"_s}, {u"ConvChatCbGetName:3"_s, u"erin"_s}});
         const auto client = attach();
-        {
-            QMutexLocker lock(&fake_.mutex);
-            fake_.holding = true;
-        }
+        fake_.hold();
         signal(u"ConversationCreated"_s, {32});
         signal(u"ChatBuddyJoined"_s, {32, u"erin"_s, 0, false});  // in the room already
         signal(u"ChatBuddyJoined"_s, {32, u"dave"_s, 0, true});   // came after

@@ -31,10 +31,8 @@ class Bob(slixmpp.ClientXMPP):
         await asyncio.sleep(1)
         for step in self.steps:
             kind, _, value = step.partition(":")
-            if kind in ("away", "xa", "chat"):
+            if kind in ("away", "xa", "chat", "dnd"):
                 self.send_presence(pshow=kind, pstatus=value or None)
-            elif kind == "dnd":
-                self.send_presence(pshow="dnd", pstatus=value or None)
             elif kind == "back":
                 self.send_presence()
             elif kind == "nick":

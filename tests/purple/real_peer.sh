@@ -78,12 +78,10 @@ wait_until 60 grep -q 'Error 0x80040306' "$work/program.err"
 # libpurple writes the chosen status to disk a few seconds after a change;
 # the client comes back with the status it saved: Online, no message.
 saved_online() {
-    "$python" - "$world/finch" <<'END' 2>/dev/null
-import sys, xml.etree.ElementTree as t
-default = t.parse(sys.argv[1] + "/prefs.xml").find(".//pref[@name='savedstatus']/pref[@name='default']").get("value")
-saved = t.parse(sys.argv[1] + "/status.xml").find(f".//status[@created='{default}']")
-sys.exit(saved.findtext("state") != "available" or bool(saved.findtext("message")))
-END
+    "$python" -c 'import sys, xml.etree.ElementTree as t; d = sys.argv[1]
+p = t.parse(d + "/prefs.xml").find(".//pref[@name=\"savedstatus\"]/pref[@name=\"default\"]").get("value")
+s = t.parse(d + "/status.xml").find(f".//status[@created=\"{p}\"]")
+sys.exit(s.findtext("state") != "available" or bool(s.findtext("message")))' "$world/finch" 2>/dev/null
 }
 wait_until 60 saved_online
 

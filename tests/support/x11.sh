@@ -14,8 +14,7 @@ wait_until() {
 # Starts the window manager; ready once it has said so on the root window.
 start_wm() {
     openbox >/dev/null 2>&1 &
-    wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" || {
-        echo "the window manager never started"; return 1; }
+    wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
 }
 
 # Prints the first visible window whose name matches the pattern $2, waiting
@@ -56,8 +55,7 @@ choose_status() {
 copy_with() {
     printf 'not copied yet' | xclip -selection clipboard >/dev/null 2>&1
     xdotool key "$@"
-    wait_until 20 eval '[ "$(xclip -o -selection clipboard 2>/dev/null)" != "not copied yet" ]' || {
-        echo "nothing was copied"; return 1; }
+    wait_until 20 eval '[ "$(xclip -o -selection clipboard 2>/dev/null)" != "not copied yet" ]'
 }
 
 # Prints the whole log, copied through the clipboard with Ctrl+A, Ctrl+C.
