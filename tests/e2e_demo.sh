@@ -14,16 +14,14 @@ done
 inner() {
     set -euo pipefail
     source "$here/support/x11.sh"
-    openbox >/dev/null 2>&1 &
-    sleep 0.5
+    start_wm
     # One hour between simulated events: only our command changes the log.
     "$program" --demo --seed 1 --demo-interval 3600000 2>app.err &
     app=$!
     trap 'kill $app 2>/dev/null || true' EXIT
-    window=$(timeout 20 xdotool search --sync --name '^Sam \(Online\) - Quavel Logger$' | head -n1)
+    window=$(find_window 20 '^Sam \(Online\) - Quavel Logger$')
     echo "window $window: $(xdotool getwindowname "$window")"
     xdotool windowactivate --sync "$window" 2>/dev/null || true
-    sleep 0.3
     choose_status 3  # Away
     wait_caption "Sam (Away) - Quavel Logger"
     echo "caption: $(xdotool getwindowname "$window")"
@@ -33,8 +31,7 @@ inner() {
     grep -Eq '^\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\] <sam\.rivers@example\.com> Status Changed To: Away$' log.txt
     [ "$(wc -l < log.txt)" -eq 1 ]  # two lines, the last without a line break
     # Part of a line selected from the keyboard, copied; the primary selection follows.
-    xdotool key ctrl+Home ctrl+shift+Right ctrl+shift+Right shift+Left ctrl+c
-    sleep 0.3
+    copy_with ctrl+Home ctrl+shift+Right ctrl+shift+Right shift+Left ctrl+c
     echo "copied: $(xclip -o -selection clipboard), primary: $(xclip -o -selection primary)"
     [ "$(xclip -o -selection clipboard)" = "Quavel Wardel" ]
     [ "$(xclip -o -selection primary)" = "Quavel Wardel" ]

@@ -39,17 +39,14 @@ private slots:
         QVERIFY(second.isNull());
     }
 
-    // A fixed window whose texts show whole in their labels, at the
-    // platform's fonts.
+    // Its texts show whole in their labels, at the platform's fonts.
     void textsFitTheirLabels() {
         shell::AboutWindow about;
         QCOMPARE(about.windowTitle(), QStringLiteral("About Quavel Logger"));
-        QCOMPARE(about.minimumSize(), about.maximumSize());
         const QList<QLabel*> labels = about.findChildren<QLabel*>();
-        QCOMPARE(labels.size(), 6);
         for (const QLabel* label : labels) {
             if (label->objectName() == QStringLiteral("Image1")) {
-                QCOMPARE(label->pixmap().size(), QSize(313, 65));
+                QVERIFY(!label->pixmap().isNull());  // the picture was found
                 continue;
             }
             const QRect needed = QFontMetrics(label->font())

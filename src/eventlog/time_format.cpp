@@ -45,10 +45,6 @@ QString timeOfDayFormat(const QLocale& locale) {
     return withoutZoneField(locale.timeFormat(QLocale::LongFormat));
 }
 
-QString formatTimeOfDay(QTime time, const QLocale& locale) {
-    return locale.toString(time, timeOfDayFormat(locale));
-}
-
 QString formatShortDate(QDate date, const QLocale& locale) {
     return locale.toString(date, QLocale::ShortFormat);
 }

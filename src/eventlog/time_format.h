@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QLocale>
 #include <QString>
-#include <QTime>
 
 namespace eventlog {
 
@@ -12,7 +11,6 @@ namespace eventlog {
 // with whatever only framed it (a space, brackets).
 QString timeOfDayFormat(const QLocale& locale);
 
-QString formatTimeOfDay(QTime time, const QLocale& locale);
 QString formatShortDate(QDate date, const QLocale& locale);
 
 }  // namespace eventlog

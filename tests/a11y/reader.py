@@ -3,7 +3,8 @@
 log by its name, asks for characters, words, sentences and lines at, before
 and after the start, the middle and the end of the log, each answered within
 a second and matching the log's text; then follows the events a reader
-relies on while a line is added, the log is cleared and the status changes.
+relies on while the log is cleared, a line is added and the status changes,
+each step once the last has shown.
 Prints what fails and exits 1, else exits 0."""
 import sys
 import time
@@ -21,7 +22,7 @@ def fail(what):
 
 def find_program():
     desktop = pyatspi.Registry.getDesktop(0)
-    for _ in range(100):
+    for _ in range(600):  # up to a minute
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
             if app is not None and app.name == "Quavel Logger":
@@ -30,8 +31,8 @@ def find_program():
     sys.exit("the program never showed up on the accessibility bus")
 
 
-def find(node, test):
-    if test(node):
+def find(node, test):  # a window going while it is walked is no longer there
+    if node is None or test(node):
         return node
     for i in range(node.childCount):
         found = find(node.getChildAtIndex(i), test)
@@ -85,11 +86,7 @@ def press(item):
         fail(f"choosing {item.name} kept the caller waiting {time.monotonic() - started:.1f} s")
 
 
-def check_help(program):
-    box = find(program, lambda n: n.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG))
-    if box is None:
-        fail("Help showed no message")
-        return
+def check_help(box):
     ok = find(box, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK")
     if ok is None:
         fail("the help message has no OK")
@@ -97,11 +94,9 @@ def check_help(program):
     ok.queryAction().doAction(0)
 
 
-def check_about():
-    program = find_program()
-    about = find(program, lambda n: n.name == "About Quavel Logger")
-    if about is None or about.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW):
-        fail(f"the About window is not a window: {about and about.getRoleName()}")
+def check_about(about):
+    if about.getRole() not in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW):
+        fail(f"the About window is not a window: {about.getRoleName()}")
 
 
 def main():
@@ -125,35 +120,40 @@ def main():
         return find(frame, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == name
                     and n.parent.getRole() == pyatspi.ROLE_POPUP_MENU)
 
-    steps = []
+    def help_box():
+        return find(program, lambda n: n.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG))
 
-    def step(after_ms, action):
-        steps.append((after_ms, action))
+    def about():
+        return find(find_program(), lambda n: n.name == "About Quavel Logger")
 
-    step(3000, lambda: check_boundaries(text))
-    step(100, lambda: heard.append(("cleared at", None, text.characterCount, None)))
-    step(0, lambda: press(menu_item("Clear Log")))
-    step(1500, lambda: press(menu_item("Busy")))
-    step(500, lambda: press(menu_item("Help")))
-    step(500, lambda: check_help(program))
-    step(0, lambda: press(menu_item("About")))
-    step(1000, lambda: check_about())
-    step(1500, pyatspi.Registry.stop)
+    def clear():
+        heard.append(("cleared at", None, text.characterCount, None))
+        press(menu_item("Clear Log"))
 
-    def run(index=0):
-        if index < len(steps):
-            delay, action = steps[index]
+    # Each step once what the one before it led to is there; only these
+    # steps change the log.
+    shown = pyatspi.STATE_SHOWING
+    steps = [(lambda: text.characterCount > 0 and log.getState().contains(shown), lambda: check_boundaries(text)),
+             (lambda: True, clear),
+             (lambda: text.characterCount == 0, lambda: press(menu_item("Busy"))),
+             (lambda: text.characterCount > 0, lambda: press(menu_item("Help"))),
+             (lambda: help_box() is not None, lambda: check_help(help_box())),
+             (lambda: help_box() is None, lambda: press(menu_item("About"))),
+             (lambda: about() is not None, lambda: check_about(about())),
+             (lambda: True, pyatspi.Registry.stop)]
 
-            def fire():
-                action()
-                run(index + 1)
-                return False
+    def run():
+        ready, action = steps[0]
+        if ready():
+            steps.pop(0)
+            action()
+        return bool(steps)
 
-            GLib.timeout_add(delay, fire)
-
-    run()
-    GLib.timeout_add(30000, pyatspi.Registry.stop)
+    GLib.timeout_add(100, run)
+    GLib.timeout_add(60000, pyatspi.Registry.stop)
     pyatspi.Registry.start()
+    if steps:
+        fail(f"gave up waiting to run step {9 - len(steps)} of 8")
 
     types = [h[0] for h in heard]
     inserts = [h for h in heard if h[0] == "object:text-changed:insert" and h[1] == "Log"]

@@ -14,7 +14,8 @@ if [[ "${2:-}" != "--inside" ]]; then
     exec timeout 120 xvfb-run -a -s "-screen 0 800x500x24" dbus-run-session -- "$0" "$program" --inside
 fi
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-"$program" --demo 2>/dev/null &
+# One hour between simulated events: only the reader's actions change the log.
+"$program" --demo --seed 1 --demo-interval 3600000 2>/dev/null &
 pid=$!
 trap 'kill $pid 2>/dev/null' EXIT
 timeout 90 /usr/bin/python3 "$here/reader.py"

@@ -19,11 +19,7 @@ done
 
 # Waits until the stand-in's journal has the line $1.
 wait_journal() {
-    for _ in $(seq 1 100); do
-        grep -qxF "$1" "$journal" 2>/dev/null && return 0
-        sleep 0.2
-    done
-    echo "the stand-in never wrote: $1"; cat "$journal"; return 1
+    wait_until 30 grep -sqxF "$1" "$journal" || { echo "the stand-in never wrote: $1"; cat "$journal"; return 1; }
 }
 
 inner() {
@@ -39,8 +35,7 @@ inner() {
     commands=$folder/standin.commands journal=$folder/standin.journal
     "$wine" 'C:\standin\standin_server.exe' /RegServer >register.txt 2>&1
     grep -q '^registered' register.txt
-    openbox >/dev/null 2>&1 &
-    sleep 0.5
+    start_wm
     "$wine" "$program" >app.out 2>app.err &
     window=$(find_window 90 '^Alice \(Online\) - Quavel Logger$')
     echo "window $window: $(xdotool getwindowname "$window")"
@@ -48,19 +43,19 @@ inner() {
     printf '%s\n' "contact-status bob@example.com 10" "contact-name carol@example.com Caroline ÖZ" \
         window-opened >>"$commands"
     wait_journal "command window-opened"
-    sleep 1
+    wait_until 30 eval 'read_log | grep -q "<carol@example.com> Opened Window"'
     xdotool windowactivate --sync "$window" 2>/dev/null || true
     choose_status 1  # Busy
     wait_caption "Alice (Busy) - Quavel Logger"
     wait_journal "MyStatus 10"
     echo quit >>"$commands"
     wait_journal quit
-    sleep 1
+    wait_until 30 eval '! pgrep -f standin_server.exe > /dev/null'
     choose_status 0  # Online, with the client gone
     report=$(find_window 20 '^Quavel Logger$')
     echo "reported: $(tr -d '\r' <app.err)"
     xdotool windowactivate --sync "$report" key Escape 2>/dev/null || true
-    sleep 0.5
+    wait_until 20 eval '! xdotool search --onlyvisible --name "^Quavel Logger$" > /dev/null'
     read_log | tr -d '\r' >log.txt
     echo "log:"; cat log.txt; echo
     local time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'

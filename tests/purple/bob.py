@@ -5,7 +5,7 @@ step once it is sent.
 
     bob.py JID PASSWORD PORT STEP...
     STEP: away | dnd:MESSAGE | xa | chat | back | nick:NAME | say:TEXT
-          | join:ROOM@HOST | invite:ROOM@HOST | leave:ROOM@HOST | wait:SECONDS
+          | join:ROOM@HOST (once in the room) | invite:ROOM@HOST | leave:ROOM@HOST
           | until:FILE (waits for FILE to exist)
 """
 import asyncio
@@ -31,10 +31,8 @@ class Bob(slixmpp.ClientXMPP):
         await asyncio.sleep(1)
         for step in self.steps:
             kind, _, value = step.partition(":")
-            if kind in ("away", "xa", "chat"):
+            if kind in ("away", "xa", "chat", "dnd"):
                 self.send_presence(pshow=kind, pstatus=value or None)
-            elif kind == "dnd":
-                self.send_presence(pshow="dnd", pstatus=value or None)
             elif kind == "back":
                 self.send_presence()
             elif kind == "nick":
@@ -42,14 +40,11 @@ class Bob(slixmpp.ClientXMPP):
             elif kind == "say":
                 self.send_message(mto="alice@localhost", mbody=value, mtype="chat")
             elif kind == "join":
-                self.plugin["xep_0045"].join_muc(value, self.boundjid.user)
+                await self.plugin["xep_0045"].join_muc_wait(value, self.boundjid.user, timeout=60)
             elif kind == "invite":
                 self.plugin["xep_0045"].invite(value, "alice@localhost", reason="come in")
             elif kind == "leave":
                 self.plugin["xep_0045"].leave_muc(value, self.boundjid.user)
-            elif kind == "wait":
-                await asyncio.sleep(float(value))
-                continue
             elif kind == "until":
                 while not os.path.exists(value):
                     await asyncio.sleep(0.1)

@@ -45,9 +45,7 @@ async def crowd(count, port, stop):
     print(f"{count} peers signed in and changed", flush=True)
     while not os.path.exists(stop):
         await asyncio.sleep(0.2)
-    for peer in peers:
-        peer.disconnect()
-    await asyncio.sleep(2)
+    await asyncio.gather(*(peer.disconnect() for peer in peers))
 
 
 def main():

@@ -37,13 +37,15 @@ crowd=$QUAVEL_CROWD
 read_log_lines() {
     read_log | sed -E 's/^\[[^]]*\] //'
 }
+# Whether the log's last line is $1.
+last_line() { [ "$(read_log_lines | tail -n1)" = "$1" ]; }
 source "$here/../support/x11.sh"
 
-openbox >/dev/null 2>&1 &
+start_wm
 start_finch
 LANG=en_US.UTF-8 "$program" 2> "$work/program.err" &
 echo $! > "$work/program.pid"
-window=$(timeout 20 xdotool search --sync --name '^Alice A \(Online\) - Quavel Logger$' | head -n1)
+window=$(find_window 60 '^Alice A \(Online\) - Quavel Logger$')
 
 # bob: statuses by show and message, a nickname, a message (a conversation).
 "$python" "$here/bob.py" bob@localhost bobpw "$QUAVEL_PORT" away "dnd:On The Phone" xa "away:Be Right Back" \
@@ -52,14 +54,17 @@ window=$(timeout 20 xdotool search --sync --name '^Alice A \(Online\) - Quavel L
 # alice closes bob's conversation, then joins carol's group chat and leaves it.
 purple PurpleConversationDestroy \
     "int32:$(purple PurpleFindConversationWithAccount int32:1 string:bob@localhost "int32:$account" | awk '{print $2}')"
-"$python" "$here/bob.py" carol@localhost carolpw "$QUAVEL_PORT" join:lounge@conference.localhost wait:6 \
-    > "$work/carol.out" 2>&1 &
+wait_until 60 last_line "<bob@localhost> Closed Window"
+"$python" "$here/bob.py" carol@localhost carolpw "$QUAVEL_PORT" join:lounge@conference.localhost \
+    "until:$work/carol.go" > "$work/carol.out" 2>&1 &
 carol=$!
-sleep 3
+wait_until 60 grep -qx join:lounge@conference.localhost "$work/carol.out"
 purple ServJoinChat "int32:$(purple PurpleAccountGetConnection "int32:$account" | awk '{print $2}')" \
     dict:string:string:room,lounge,server,conference.localhost,handle,alice
-sleep 2
+wait_until 60 last_line "<carol> Opened Window"
 purple PurpleConversationDestroy "int32:$(purple PurpleGetChats | awk '/int32/ {print $2; exit}')"
+wait_until 60 last_line "<carol> Closed Window"
+touch "$work/carol.go"
 wait "$carol"
 
 # alice: the seven commands, answered by the client (Offline: XMPP cannot
@@ -69,41 +74,42 @@ for item in "1 Busy" "2 Be Right Back" "3 Away" "4 On The Phone" "5 Out To Lunch
     wait_caption "Alice A (${item#* }) - Quavel Logger"
 done
 choose_status 6
+wait_until 60 grep -q 'Error 0x80040306' "$work/program.err"
 # libpurple writes the chosen status to disk a few seconds after a change;
-# the client comes back with the status it saved.
-sleep 6
+# the client comes back with the status it saved: Online, no message.
+saved_online() {
+    "$python" -c 'import sys, xml.etree.ElementTree as t; d = sys.argv[1]
+p = t.parse(d + "/prefs.xml").find(".//pref[@name=\"savedstatus\"]/pref[@name=\"default\"]").get("value")
+s = t.parse(d + "/status.xml").find(f".//status[@created=\"{p}\"]")
+sys.exit(s.findtext("state") != "available" or bool(s.findtext("message")))' "$world/finch" 2>/dev/null
+}
+wait_until 60 saved_online
 
 # The client quits and comes back.
 stop_finch
-sleep 1
+wait_until 60 eval '! finch_pid > /dev/null'
+wait_until 60 last_line "<alice@localhost> Status Changed To: Appear Offline"
 start_finch
 # Attached again: the client's status is logged and shown anew.
-for _ in $(seq 1 50); do
-    [ "$(read_log_lines | tail -n1)" = "<alice@localhost> Status Changed To: Online" ] &&
-        [ "$(read_log_lines | grep -c '')" -gt 22 ] && break
-    sleep 0.2
-done
+wait_until 60 last_line "<alice@localhost> Status Changed To: Online"
 
 # The crowd: the client is stopped while their changes pour in, and the
 # window must answer meanwhile (copying the log needs the program to answer).
 "$python" "$here/crowd.py" "$QUAVEL_CROWD" "$QUAVEL_PORT" "$work/crowd.stop" > "$work/crowd.out" 2>&1 &
 crowd_pid=$!
 finch_pid=$(finch_pid)
-for _ in $(seq 1 300); do grep -q 'first peer' "$work/crowd.out" && break; sleep 0.05; done
-sleep 0.3
+# Stopped once the program is in the midst of the flood.
+wait_until 60 eval "read_log_lines | grep -q '^<peer'"
 kill -STOP "$finch_pid"
 [[ $(ps -o stat= -p "$finch_pid") == T* ]]
-sleep 1
-answered=$(timeout 5 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
-sleep 2
+answered=$(timeout 30 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
+# Held stopped past the program's patience (3 s): what is tested, not a wait.
+sleep 3
 kill -CONT "$finch_pid"
-for _ in $(seq 1 150); do grep -q 'signed in' "$work/crowd.out" && break; sleep 0.2; done
+wait_until 60 grep -q 'signed in' "$work/crowd.out"
 touch "$work/crowd.stop"
 wait "$crowd_pid"
-for _ in $(seq 1 100); do
-    [ "$(read_log_lines | grep -c '^<peer.*Appear Offline$')" -ge "$QUAVEL_CROWD" ] && break
-    sleep 0.3
-done
+wait_until 60 eval '(($(read_log_lines | grep -c "^<peer.*Appear Offline$") >= QUAVEL_CROWD))'
 
 read_log_lines > "$work/log.txt"
 echo "log:"; grep -v '^<peer' "$work/log.txt"; echo; echo "errors:"; cat "$work/program.err"
@@ -124,9 +130,9 @@ echo "crowd: $QUAVEL_CROWD peers, $(grep -c '^<peer' "$work/log.txt") lines, $wr
 
 # Lines logged from here on.
 since() { read_log_lines | tail -n +$(($1 + 1)) | awk 1; }
+logged_since() { since "$1" | grep -qx -- "$2"; }
 wait_line() {
-    for _ in $(seq 1 150); do since "$1" | grep -qx -- "$2" && return 0; sleep 0.2; done
-    echo "never logged: $2"; since "$1"; return 1
+    wait_until 60 logged_since "$1" "$2" || { echo "never logged: $2"; since "$1"; return 1; }
 }
 
 # Finch restarts with another roster: meanwhile bob got a name on alice's
@@ -137,7 +143,7 @@ wait_line() {
 # that any name line is bob's new one is checked.
 lines=$(read_log_lines | grep -c '')
 stop_finch
-for _ in $(seq 1 100); do finch_pid > /dev/null || break; sleep 0.1; done
+wait_until 60 eval '! finch_pid > /dev/null'
 sed -i 's/\["bob@localhost"\] = {/&name = "Robert", /' "$world/data/localhost/roster/alice.dat"
 "$python" -c 'import sys, xml.etree.ElementTree as t
 d = t.parse(sys.argv[1])
@@ -147,7 +153,7 @@ for g in d.iter("group"):
 d.write(sys.argv[1])' "$world/finch/blist.xml"
 "$python" "$here/bob.py" bob@localhost bobpw "$QUAVEL_PORT" dnd "until:$work/bob.go" > "$work/bob2.out" 2>&1 &
 bob=$!
-for _ in $(seq 1 100); do grep -qx dnd "$work/bob2.out" && break; sleep 0.1; done
+wait_until 60 grep -qx dnd "$work/bob2.out"
 start_finch
 peer=peer1@localhost
 wait_line "$lines" "<bob@localhost> Changed Status To: Busy"
@@ -172,7 +178,7 @@ END
 lines=$(read_log_lines | grep -c '')
 dave=$(purple PurpleAccountsFind string:dave@localhost/finch string:prpl-jabber | awk '{print $2}')
 purple PurpleAccountSetEnabled "int32:$dave" string:gnt-purple int32:1
-for _ in $(seq 1 150); do [ "$(purple PurpleAccountIsConnected "int32:$dave" | awk '{print $2}')" = 1 ] && break; sleep 0.2; done
+wait_until 60 eval '[ "$(purple PurpleAccountIsConnected "int32:$dave" | awk "{print \$2}")" = 1 ]'
 purple PurpleAccountsDelete "int32:$account"
 wait_caption "Dave D (Online) - Quavel Logger"
 "$python" "$here/bob.py" carol@localhost carolpw "$QUAVEL_PORT" away > "$work/carol2.out" 2>&1

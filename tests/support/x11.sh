@@ -1,37 +1,61 @@
 # What the X11 tests do to the program as a user would; sourced inside a
-# virtual display with a window manager. Each takes the main window from
-# $window.
+# virtual display. Each takes the main window from $window. Every wait is
+# for something to happen, with a deadline.
+
+# Runs the command until it succeeds, for up to $1 seconds.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    until "${@:2}"; do
+        ((SECONDS < deadline)) || { echo "gave up waiting for: ${*:2}" >&2; return 1; }
+        sleep 0.1
+    done
+}
+
+# Starts the window manager; ready once it has said so on the root window.
+start_wm() {
+    openbox >/dev/null 2>&1 &
+    wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+}
 
 # Prints the first visible window whose name matches the pattern $2, waiting
 # up to $1 seconds. A window that goes while xdotool walks the tree (Wine
 # makes and drops some) fails that search only: it searches again.
 find_window() {
     local found
-    for _ in $(seq 1 $(($1 * 5))); do
-        found=$(xdotool search --onlyvisible --name "$2" 2>/dev/null | head -n1) || true
-        [[ -n $found ]] && { echo "$found"; return 0; }
-        sleep 0.2
-    done
-    return 1
+    wait_until "$1" visible_named "$2" && echo "$found"
 }
+visible_named() { found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) && [[ -n $found ]]; }
 
 # Waits until the main window's caption reads exactly $1.
 wait_caption() {
     local pattern
     pattern=$(printf '%s' "$1" | sed 's/[()]/\\&/g')
-    find_window 10 "^$pattern\$" >/dev/null || {
+    find_window 20 "^$pattern\$" >/dev/null || {
         echo "caption never read: $1 (it reads: $(xdotool getwindowname "$window"))"; return 1; }
 }
 
+# Whether the program (process $1) shows $2 windows or more: a menu is one.
+shows_windows() { (($(xdotool search --onlyvisible --pid "$1" 2>/dev/null | grep -c '') >= $2)); }
+
 # Opens File > Change Status with the mouse and picks the item at place $1
-# (0 the first) with the keyboard.
+# (0 the first) with the keyboard, each key once its menu is up.
 choose_status() {
+    local pid shown
+    pid=$(xdotool getwindowpid "$window")
+    shown=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -c '')
     xdotool mousemove --window "$window" 15 10 click 1
-    sleep 0.3
+    wait_until 20 shows_windows "$pid" $((shown + 1)) || { echo "the File menu never opened"; return 1; }
     xdotool key Down Right
-    sleep 0.3
+    wait_until 20 shows_windows "$pid" $((shown + 2)) || { echo "Change Status never opened"; return 1; }
     for _ in $(seq 1 "$1"); do xdotool key Down; done
     xdotool key Return
+}
+
+# Runs the keys $@ that copy into the clipboard, and waits until they have.
+copy_with() {
+    printf 'not copied yet' | xclip -selection clipboard >/dev/null 2>&1
+    xdotool key "$@"
+    wait_until 20 eval '[ "$(xclip -o -selection clipboard 2>/dev/null)" != "not copied yet" ]'
 }
 
 # Prints the whole log, copied through the clipboard with Ctrl+A, Ctrl+C.
@@ -42,7 +66,6 @@ read_log() {
     done
     xdotool windowactivate --sync "$window" 2>/dev/null || true
     xdotool mousemove --window "$window" 200 50 click 1
-    xdotool key ctrl+a ctrl+c
-    sleep 0.3
+    copy_with ctrl+a ctrl+c
     xclip -o -selection clipboard
 }
