@@ -1,7 +1,7 @@
 // Measures the log through the program's real path: a demo client event,
 // its handler, logEvent, the log view. Offscreen; run by hand:
 //   build/bench/log-bench
-// Prints a Markdown table (see README, Performance).
+// Prints a Markdown table (see docs/DEVELOPING.md, Performance).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>

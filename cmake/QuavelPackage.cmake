@@ -18,7 +18,30 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${QUAVEL_PACKAGE_DIR
 
 # The package's own change log (a native package: changelog.gz) and the manual page, compressed as Debian
 # keeps them (no name or time stamp in the gzip header, so builds repeat).
+# The change log's date must not be the time of the build: the same sources
+# must give the same package. It is SOURCE_DATE_EPOCH when that is set (as
+# reproducible-build tools set it); else the time of the last git commit;
+# else, outside a git checkout (a source archive), the time stamp of
+# CMakeLists.txt as the archive gives it. string(TIMESTAMP) reads
+# SOURCE_DATE_EPOCH itself, so it is set for that one call.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(quavel_source_date "")
+    find_package(Git QUIET)
+    if(Git_FOUND)
+        execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
+            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+            OUTPUT_VARIABLE quavel_source_date OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    endif()
+    if(NOT quavel_source_date MATCHES "^[0-9]+$")
+        file(TIMESTAMP ${PROJECT_SOURCE_DIR}/CMakeLists.txt quavel_source_date "%s" UTC)
+    endif()
+    set(ENV{SOURCE_DATE_EPOCH} ${quavel_source_date})
+    set(quavel_epoch_set_here ON)
+endif()
 string(TIMESTAMP QUAVEL_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+if(quavel_epoch_set_here)
+    unset(ENV{SOURCE_DATE_EPOCH})
+endif()
 file(WRITE ${QUAVEL_PACKAGE_DIR}/changelog
     "quavel-logger (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
     "  * Packaged with CPack from the project's own build.\n\n"

@@ -5,6 +5,8 @@
 #   scripts/com-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
+install_packages "${quavel_com_packages[@]}"
 cmake --preset windows-com-tests >/dev/null
 cmake --build --preset windows-com-tests --parallel
 tests/com/run_under_wine.sh build-com/tests/com/tst_com_binding.exe

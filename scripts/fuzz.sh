@@ -9,6 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1000000}
+source scripts/packages.sh
+install_packages "${quavel_fuzz_packages[@]}"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 # New inputs go to a scratch folder, never into the committed corpus.

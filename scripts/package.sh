@@ -6,6 +6,9 @@
 #                                       ./build-deb with Debian's hardening flags,
 #                                       then checked by lintian
 #   scripts/package.sh [--deb | --zip]   only the one
+# The version is CMake's (project(VERSION) in CMakeLists.txt), read from each
+# configured build. The same sources give the same packages: dates in them
+# come from SOURCE_DATE_EPOCH if set, else from the last git commit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 make_zip=true make_deb=true
@@ -15,14 +18,22 @@ case "${1:-}" in
 "") ;;
 *) echo "usage: $0 [--deb | --zip]" >&2; exit 2 ;;
 esac
-version=$(sed -n 's/^ *VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt | head -n1)
 mkdir -p dist
+
+# The project's version as CMake set it when it configured BUILD_DIR.
+cmake_version() {
+    local version
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt")
+    [[ -n $version ]] || { echo "no project version in $1/CMakeCache.txt" >&2; exit 1; }
+    echo "$version"
+}
 
 source scripts/packages.sh
 
 if $make_zip; then
     install_packages zip
     scripts/build-windows.sh
+    version=$(cmake_version build-windows)
     stage=$(mktemp -d)
     trap 'rm -rf "$stage"' EXIT
     folder=$stage/QuavelLogger-$version
@@ -34,7 +45,7 @@ if $make_zip; then
     # Qt is linked in under the LGPL version 3, which comes with the GPL's text.
     sed 's/$/\r/' /usr/share/common-licenses/LGPL-3 >"$folder/Qt-LGPL-3.txt"
     sed 's/$/\r/' /usr/share/common-licenses/GPL-3 >"$folder/Qt-GPL-3.txt"
-    touch -d "@$(git log -1 --format=%ct 2>/dev/null || date +%s)" "$folder" "$folder"/*
+    touch -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}" "$folder" "$folder"/*
     rm -f "dist/QuavelLogger-$version-win64.zip"
     (cd "$stage" && zip -qrX -D "$OLDPWD/dist/QuavelLogger-$version-win64.zip" "QuavelLogger-$version")
     echo "dist/QuavelLogger-$version-win64.zip"
@@ -48,6 +59,7 @@ if $make_deb; then
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
     cmake --build build-deb --parallel "${QUAVEL_JOBS:-$(nproc)}"
+    version=$(cmake_version build-deb)
     (cd build-deb && cpack -G DEB >/dev/null)
     deb=quavel-logger_${version}_amd64.deb
     mv "build-deb/$deb" dist/

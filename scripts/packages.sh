@@ -26,3 +26,23 @@ install_packages() {
     echo "Installing: ${missing[*]}"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 }
+
+# What the scripts install, named once here so that a script run alone
+# installs the same as the set-up that runs it.
+# To build the program (Qt's CMake files want OpenGL's headers), and the
+# fonts and session bus it runs with.
+quavel_build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation dbus)
+# The test suite: the end-to-end test drives the real program in a virtual X
+# display; the desktop entry and the Windows version record are checked too;
+# the screen-reader test reads the program through the accessibility bus.
+quavel_suite_packages=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64
+    mingw-w64-x86-64-dev at-spi2-core python3-pyatspi)
+# The fuzz target: clang and its libFuzzer runtime.
+quavel_fuzz_packages=(cmake ninja-build pkg-config qt6-base-dev clang libclang-rt-14-dev)
+# The Windows client binding, cross-built with MinGW-w64 and run under Wine;
+# the program's sources compiled for Windows against the system's Qt headers.
+quavel_com_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+    binutils-mingw-w64-x86-64 wine64 qt6-base-dev)
+# The real-client test: a libpurple client, an XMPP server and a scripted
+# peer. Without them that test is skipped and says why.
+quavel_real_client_packages=(finch prosody python3-slixmpp tmux)

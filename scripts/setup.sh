@@ -1,30 +1,25 @@
 #!/usr/bin/env bash
 # Installs what Quavel Logger needs on Debian 12 (only what is missing) and
-# builds it in ./build.
-#   scripts/setup.sh [--tests]    --tests: also what the test suite needs
+# builds it.
+#   scripts/setup.sh            the program alone, in ./build (the linux preset)
+#   scripts/setup.sh --tests    also what the test suite needs; the program, its
+#                               suite and the benchmarks in ./build-ci (the ci
+#                               preset: warnings are errors there)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-optional=()
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation dbus)
-if [[ "${1:-}" == "--tests" ]]; then
-    # The end-to-end test drives the real program in a virtual X display;
-    # the desktop entry and the Windows version record are checked too;
-    # the fuzz target needs clang and its libFuzzer runtime; the Windows
-    # client binding is cross-built and run under Wine; the screen-reader
-    # test reads the program through the accessibility bus.
-    packages+=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-        clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64 at-spi2-core python3-pyatspi)
-    # The real-client test: a libpurple client, an XMPP server and a scripted
-    # peer. Without them that test is skipped and says why.
-    optional=(finch prosody python3-slixmpp tmux)
-fi
-
 source scripts/packages.sh
-install_packages "${packages[@]}"
-if ((${#optional[@]})); then
-    install_packages "${optional[@]}" || echo "Could not install ${optional[*]}: the real-client test will be skipped."
-fi
 
-cmake --preset linux >/dev/null
-cmake --build --preset linux --parallel
+if [[ "${1:-}" == "--tests" ]]; then
+    install_packages "${quavel_build_packages[@]}" "${quavel_suite_packages[@]}" \
+        "${quavel_fuzz_packages[@]}" "${quavel_com_packages[@]}"
+    install_packages "${quavel_real_client_packages[@]}" ||
+        echo "Could not install ${quavel_real_client_packages[*]}: the real-client test will be skipped."
+    cmake --preset ci >/dev/null
+    cmake --build --preset ci --parallel
+else
+    install_packages "${quavel_build_packages[@]}"
+    # A user's build: no warnings as errors, so that a newer compiler's new
+    # warning does not stop it; and only the program, not the suite.
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux --target quavel-logger --parallel
+fi
