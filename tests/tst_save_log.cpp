@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
-
 #include "eventlog/line_break.h"
 #include "support/test_window.h"
 
@@ -99,57 +97,48 @@ private slots:
 
     // A save that fails says why, and leaves the file that was there.
     void failedSaveKeepsEarlierFile_data() {
-        QTest::addColumn<std::function<std::function<void()>(const QString&)>>("breakIt");
-        QTest::newRow("no such folder") << std::function<std::function<void()>(const QString&)>(
-            [](const QString&) { return std::function<void()>(); });
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("no such folder") << u"missing"_s;
 #ifdef Q_OS_UNIX
-        // Writes stop part-way, as on a full disk; root is held to it too.
-        QTest::newRow("file may not grow") << std::function<std::function<void()>(const QString&)>([](const QString&) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            auto saved = std::make_shared<rlimit>();
-            getrlimit(RLIMIT_FSIZE, saved.get());
-            rlimit limit = *saved;
-            limit.rlim_cur = 4096;
-            setrlimit(RLIMIT_FSIZE, &limit);
-            return std::function<void()>([saved] { setrlimit(RLIMIT_FSIZE, saved.get()); });
-        });
+        QTest::newRow("file may not grow") << u"limit"_s;  // as a full disk stops a write
         if (geteuid() != 0) {
-            QTest::newRow("read-only folder")
-                << std::function<std::function<void()>(const QString&)>([](const QString& folder) {
-                       QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-                       return std::function<void()>([folder] {
-                           QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-                       });
-                   });
+            QTest::newRow("read-only folder") << u"read-only"_s;
         }
 #endif
     }
     void failedSaveKeepsEarlierFile() {
-        QFETCH(std::function<std::function<void()>(const QString&)>, breakIt);
+        QFETCH(QString, fault);
         TestWindow t;
         QVERIFY(t.load());
         for (int i = 0; i < 500; ++i) {
             t.window().logEvent(u"someone@example.org"_s, u"Changed Status To: Away"_s);
         }
         QTemporaryDir dir;
-        QString folder = dir.path();
-        if (QByteArray(QTest::currentDataTag()) == "no such folder") {
-            folder = dir.filePath(u"missing"_s);
-        }
+        const QString folder = fault == u"missing"_s ? dir.filePath(fault) : dir.path();
         const QString path = folder + u"/saved.txt"_s;
-        {
-            QFile earlier(path);
-            if (earlier.open(QIODevice::WriteOnly)) {
-                earlier.write("earlier\n");
-            }
+        QFile earlier(path);
+        if (earlier.open(QIODevice::WriteOnly)) {
+            earlier.write("earlier\n");
+            earlier.close();
         }
         const QByteArray before = contents(path);
-        const std::function<void()> mend = breakIt(folder);
+#ifdef Q_OS_UNIX
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        if (fault == u"limit"_s) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{4096, saved.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        QFile::setPermissions(folder, fault == u"read-only"_s ? QFile::ReadOwner | QFile::ExeOwner
+                                                              : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
         t.window().saveLogTo(path);
         QTRY_VERIFY(!t.window().isSaving());
-        if (mend) {
-            mend();
-        }
+#ifdef Q_OS_UNIX
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
         QCOMPARE(contents(path), before);
         QMessageBox* message = failureMessage(t);
         QVERIFY(message);
