@@ -45,7 +45,7 @@ ClientFactory chooseClient(const std::vector<messenger::Binding>& bindings,
             return connect(sink, settings);
         };
     }
-    return [&bindings, settings = options.clientSettings](messenger::EventSink& sink) {
+    return [bindings, settings = options.clientSettings](messenger::EventSink& sink) {
         return tryInTurn(bindings, sink, settings);
     };
 }
