@@ -3,7 +3,8 @@
 # program's code names none of them.
 
 # quavel_add_binding(<target> <namespace>): the library <target> offers a
-# binding through messenger::Binding <namespace>::binding().
+# binding through messenger::Binding <namespace>::binding(), tried in turn,
+# or, if the binding names a choice (as --demo), used only when chosen.
 function(quavel_add_binding target namespace)
     set_property(GLOBAL APPEND PROPERTY QUAVEL_BINDING_TARGETS ${target})
     set_property(GLOBAL APPEND PROPERTY QUAVEL_BINDING_NAMESPACES ${namespace})

@@ -41,19 +41,23 @@ private slots:
         QFETCH(QString, arguments);
         QFETCH(Action, action);
         QFETCH(QString, textContains);
-        const messenger::BindingOption account{u"account", u"name", u"The account.", u"an account name"};
+        // The demo binding, chosen with --demo, and one tried in turn with an option.
+        std::vector<messenger::Binding> bindings;
+        std::copy_if(messenger::builtInBindings().begin(), messenger::builtInBindings().end(),
+                     std::back_inserter(bindings), [](const auto& b) { return !b.choice.name.empty(); });
+        bindings.push_back({.options = {{u"account", u"name", u"The account.", u"an account name"}}});
         const auto parsed = shell::parseCommandLine(
             QStringList{QStringLiteral("/usr/bin/quavel-logger")} + arguments.split(u' ', Qt::SkipEmptyParts),
-            {account});
+            bindings);
         QCOMPARE(parsed.action, action);
         QVERIFY2(parsed.text.contains(textContains), qPrintable(parsed.text));
         if (action == Action::Fail) {
             QVERIFY(parsed.text.contains(QStringLiteral("--help")));  // says what to do
         }
         if (arguments.contains(QStringLiteral("4294967295"))) {
-            QCOMPARE(parsed.options.seed.value(), 4294967295u);
-            QCOMPARE(parsed.options.demoIntervalMs, 250);
-            QVERIFY(parsed.options.demo);
+            QCOMPARE(parsed.options.chosenBinding, std::optional<std::size_t>(0));
+            QVERIFY(parsed.options.clientSettings ==
+                    messenger::BindingSettings({{u"seed", u"4294967295"}, {u"demo-interval", u"250"}}));
         }
         if (action == Action::Run && arguments.startsWith(QStringLiteral("--account"))) {
             QVERIFY(parsed.options.clientSettings == messenger::BindingSettings({{u"account", u"alice@example.org"}}));

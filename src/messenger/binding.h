@@ -12,22 +12,30 @@
 // the build chooses which bindings a program has.
 namespace messenger {
 
-// A command-line option a binding takes, as --name <value>.
+// A command-line option a binding takes, as --name <value> (or --name alone
+// where valueName is empty). Members left out of an initializer are empty.
 struct BindingOption {
-    std::u16string name;
-    std::u16string valueName;
-    std::u16string description;
-    std::u16string valueNeeded;  // "an account name", for error messages
+    std::u16string name{};
+    std::u16string valueName{};
+    std::u16string description{};
+    std::u16string valueNeeded{};  // "an account name", for error messages
+    // Whether a value is one the binding can take; unset, any but "" is.
+    std::function<bool(const std::u16string& value)> accepts{};
 };
 
 // The values given for a binding's options, by option name.
 using BindingSettings = std::map<std::u16string, std::u16string>;
 
 struct Binding {
-    std::vector<BindingOption> options;
+    // The option that chooses this binding (as --demo), or none (an empty
+    // name) for a binding the program tries in turn when none is chosen. A
+    // chosen binding is never tried unasked, and its options apply with it
+    // alone.
+    BindingOption choice{};
+    std::vector<BindingOption> options{};
     // Attaches to the running client for sink; throws Error when none can be.
     std::function<std::unique_ptr<Client>(EventSink& sink, const BindingSettings& settings)>
-        connect;
+        connect{};
 };
 
 // The bindings this program was built with, in the order to try them.

@@ -6,16 +6,13 @@
 #include <QTimer>
 
 #include <memory>
-#include <optional>
-#include <random>
 
 #include "eventlog/clock.h"
 #include "eventlog/display_text.h"
 #include "eventlog/log_file.h"
 #include "messenger/binding.h"
-#include "messenger/demo/demo_life.h"
-#include "messenger/demo/demo_service.h"
 #include "shell/app_identity.h"
+#include "shell/client_choice.h"
 #include "shell/command_line.h"
 #include "shell/console_text.h"
 #include "shell/error_report.h"
@@ -36,40 +33,6 @@ QStringList argumentList(int argc, char** argv) {
     return arguments;
 }
 
-// The clients this program can reach, tried in turn; the first failure is
-// the one reported. With none built in, attaching fails as attaching to a
-// client that is not installed does.
-ClientFactory realClient(const messenger::BindingSettings& settings) {
-    return [settings](messenger::EventSink& sink) -> std::unique_ptr<messenger::Client> {
-        std::optional<messenger::Error> firstFailure;
-        for (const messenger::Binding& binding : messenger::builtInBindings()) {
-            try {
-                return binding.connect(sink, settings);
-            } catch (const messenger::Error& error) {
-                if (!firstFailure) {
-                    firstFailure = error;
-                }
-            }
-        }
-        if (firstFailure) {
-            throw *firstFailure;
-        }
-        throw messenger::Error(
-            messenger::errc::kClassNotRegistered,
-            u"No messenger client was found. Start your messenger client and sign in, then "
-            u"start Quavel Logger again. To try Quavel Logger without one, start it with "
-            u"--demo.");
-    };
-}
-
-std::vector<messenger::BindingOption> clientOptions() {
-    std::vector<messenger::BindingOption> options;
-    for (const messenger::Binding& binding : messenger::builtInBindings()) {
-        options.insert(options.end(), binding.options.begin(), binding.options.end());
-    }
-    return options;
-}
-
 bool canShowDialogs() {
     const QString platform = QGuiApplication::platformName();
     return platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
@@ -79,7 +42,8 @@ bool canShowDialogs() {
 
 int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenShown) {
     // The command line first: --help and --version need no display.
-    const ParsedCommandLine command = parseCommandLine(argumentList(argc, argv), clientOptions());
+    const ParsedCommandLine command =
+        parseCommandLine(argumentList(argc, argv), messenger::builtInBindings());
     switch (command.action) {
         case ParsedCommandLine::Action::ShowHelp:
         case ParsedCommandLine::Action::ShowVersion:
@@ -117,23 +81,8 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
         }
     }
 
-    std::shared_ptr<messenger::demo::DemoService> demo;
-    std::unique_ptr<messenger::demo::DemoLife> demoLife;
-    ClientFactory connectClient;
-    if (options.demo) {
-        demo = std::make_shared<messenger::demo::DemoService>(
-            [&app](std::function<void()> task) { QTimer::singleShot(0, &app, std::move(task)); });
-        const std::uint32_t seed = options.seed ? *options.seed : std::random_device()();
-        demoLife = std::make_unique<messenger::demo::DemoLife>(demo, seed, options.demoIntervalMs);
-        connectClient = [demo](messenger::EventSink& sink) {
-            return messenger::demo::connect(demo, sink);
-        };
-    } else {
-        connectClient = realClient(options.clientSettings);
-    }
-
-    MainWindow window(
-        {connectClient, clock, locale, errors, [] { QApplication::exit(0); }, logFile.get()});
+    MainWindow window({chooseClient(messenger::builtInBindings(), options), clock, locale, errors,
+                       [] { QApplication::exit(0); }, logFile.get()});
     try {
         window.start();
     } catch (const messenger::Error& error) {
@@ -143,9 +92,6 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
     window.show();
     if (whenShown) {
         QTimer::singleShot(0, &window, [&window, whenShown] { whenShown(window); });
-    }
-    if (demoLife) {
-        demoLife->start();
     }
     return QApplication::exec();
 }

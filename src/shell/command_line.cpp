@@ -2,12 +2,26 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+
 #include "shell/app_identity.h"
 
 namespace shell {
 
+namespace {
+
+QString text(const std::u16string& value) {
+    return QString::fromStdU16String(value);
+}
+
+bool takes(const messenger::BindingOption& option, const QString& value) {
+    return option.accepts ? option.accepts(value.toStdU16String()) : !value.isEmpty();
+}
+
+}  // namespace
+
 ParsedCommandLine parseCommandLine(const QStringList& arguments,
-                                   const std::vector<messenger::BindingOption>& clientOptions) {
+                                   const std::vector<messenger::Binding>& bindings) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Keeps a time-stamped log of what happens in your instant-messaging "
@@ -21,19 +35,21 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     parser.addOptions({help, version});
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Attach to a built-in, simulated client instead "
-                                                 "of a real one."));
-    const QCommandLineOption seed(
-        QStringLiteral("seed"),
-        QStringLiteral("With --demo: replay the simulated client's story <n> (a whole number)."),
-        QStringLiteral("n"));
-    const QCommandLineOption interval(
-        QStringLiteral("demo-interval"),
-        QStringLiteral("With --demo: mean time between simulated events, in milliseconds "
-                       "(default 4000)."),
-        QStringLiteral("ms"));
-    parser.addOptions({demo, seed, interval});
+    // A binding chosen by an option of its own (--demo) comes first, with its
+    // options; the options of the bindings tried in turn come last.
+    std::vector<std::size_t> chosenOnes;
+    std::vector<std::size_t> triedOnes;
+    for (std::size_t i = 0; i < bindings.size(); ++i) {
+        (bindings[i].choice.name.empty() ? triedOnes : chosenOnes).push_back(i);
+    }
+    auto add = [&parser](const messenger::BindingOption& option) {
+        parser.addOption(QCommandLineOption(text(option.name), text(option.description),
+                                            text(option.valueName)));
+    };
+    for (std::size_t i : chosenOnes) {
+        add(bindings[i].choice);
+        std::for_each(bindings[i].options.begin(), bindings[i].options.end(), add);
+    }
     const QCommandLineOption logFile(
         QStringLiteral("log-file"),
         QStringLiteral("Also keep the log in <file>: every line, as the window shows it, is "
@@ -41,12 +57,8 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                        "ends, even if it crashes. One program at a time writes to a file."),
         QStringLiteral("file"));
     parser.addOption(logFile);
-    std::vector<QCommandLineOption> clientOptionsGiven;
-    for (const messenger::BindingOption& option : clientOptions) {
-        clientOptionsGiven.emplace_back(QString::fromStdU16String(option.name),
-                                        QString::fromStdU16String(option.description),
-                                        QString::fromStdU16String(option.valueName));
-        parser.addOption(clientOptionsGiven.back());
+    for (std::size_t i : triedOnes) {
+        std::for_each(bindings[i].options.begin(), bindings[i].options.end(), add);
     }
 
     ParsedCommandLine result;
@@ -78,48 +90,61 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
             QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
     }
 
-    result.options.demo = parser.isSet(demo);
     if (parser.isSet(logFile)) {
         result.options.logFile = parser.value(logFile);
         if (result.options.logFile.isEmpty()) {
             return fail(QStringLiteral("--log-file needs the name of a file."));
         }
     }
-    if (parser.isSet(seed)) {
-        bool ok = false;
-        const uint value = parser.value(seed).toUInt(&ok);
-        if (!ok) {
+    QStringList choices;
+    for (std::size_t i : chosenOnes) {
+        const QString choice = text(bindings[i].choice.name);
+        if (!result.options.chosenBinding && parser.isSet(choice)) {
+            result.options.chosenBinding = i;
+        }
+        choices << QStringLiteral("--") + choice;
+    }
+    // A chosen binding's options take the values it can use, and apply with
+    // it alone.
+    for (std::size_t i : chosenOnes) {
+        QStringList names;
+        bool given = false;
+        for (const messenger::BindingOption& option : bindings[i].options) {
+            const QString name = text(option.name);
+            names << QStringLiteral("--") + name;
+            if (!parser.isSet(name)) {
+                continue;
+            }
+            given = true;
+            const QString value = parser.value(name);
+            if (!takes(option, value)) {
+                return fail(QStringLiteral("--%1 needs %2, not '%3'.")
+                                .arg(name, text(option.valueNeeded), value));
+            }
+            result.options.clientSettings[option.name] = value.toStdU16String();
+        }
+        if (given && result.options.chosenBinding != i) {
             return fail(
-                QStringLiteral("--seed needs a whole number from 0 to 4294967295, not '%1'.")
-                    .arg(parser.value(seed)));
+                QStringLiteral("%1 only %2 with --%3.")
+                    .arg(names.join(QStringLiteral(" and ")),
+                         names.size() == 1 ? QStringLiteral("applies") : QStringLiteral("apply"),
+                         text(bindings[i].choice.name)));
         }
-        result.options.seed = value;
     }
-    if (parser.isSet(interval)) {
-        bool ok = false;
-        const int value = parser.value(interval).toInt(&ok);
-        if (!ok || value < 1) {
-            return fail(QStringLiteral("--demo-interval needs a number of milliseconds above 0, "
-                                       "not '%1'.")
-                            .arg(parser.value(interval)));
+    for (std::size_t i : triedOnes) {
+        for (const messenger::BindingOption& option : bindings[i].options) {
+            const QString name = text(option.name);
+            if (!parser.isSet(name)) {
+                continue;
+            }
+            const QString value = parser.value(name);
+            if (result.options.chosenBinding || !takes(option, value)) {
+                return fail(
+                    QStringLiteral("--%1 needs %2 and does not apply with %3.")
+                        .arg(name, text(option.valueNeeded), choices.join(QStringLiteral(" or "))));
+            }
+            result.options.clientSettings[option.name] = value.toStdU16String();
         }
-        result.options.demoIntervalMs = value;
-    }
-    if ((parser.isSet(seed) || parser.isSet(interval)) && !result.options.demo) {
-        return fail(QStringLiteral("--seed and --demo-interval only apply with --demo."));
-    }
-    for (std::size_t i = 0; i < clientOptions.size(); ++i) {
-        const QCommandLineOption& option = clientOptionsGiven[i];
-        if (!parser.isSet(option)) {
-            continue;
-        }
-        const QString value = parser.value(option);
-        if (result.options.demo || value.isEmpty()) {
-            return fail(QStringLiteral("--%1 needs %2 and does not apply with --demo.")
-                            .arg(option.names().first(),
-                                 QString::fromStdU16String(clientOptions[i].valueNeeded)));
-        }
-        result.options.clientSettings[clientOptions[i].name] = value.toStdU16String();
     }
     return result;
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -12,12 +12,12 @@
 namespace shell {
 
 struct Options {
-    bool demo = false;
-    std::optional<std::uint32_t> seed;
-    int demoIntervalMs = 4000;
+    // The binding chosen by its option (as --demo), by its index among those
+    // given; none to try the others in turn.
+    std::optional<std::size_t> chosenBinding;
     // Where every line of the log is also appended; empty for none.
     QString logFile;
-    // Values of the client bindings' own options.
+    // Values of the options of the binding chosen, or of those tried.
     messenger::BindingSettings clientSettings;
 };
 
@@ -28,8 +28,8 @@ struct ParsedCommandLine {
     QString text;  // help, version or error text, ready to print
 };
 
-// clientOptions: the options the program's client bindings take.
+// bindings: the program's client bindings, whose options it takes.
 ParsedCommandLine parseCommandLine(const QStringList& arguments,
-                                   const std::vector<messenger::BindingOption>& clientOptions = {});
+                                   const std::vector<messenger::Binding>& bindings = {});
 
 }  // namespace shell

@@ -17,7 +17,7 @@ namespace eventlog {
 class LogFile;
 class LogSaver;
 class LogView;
-}
+}  // namespace eventlog
 
 namespace shell {
 
@@ -55,7 +55,6 @@ public:
     void logEvent(const QString& signinName, const QString& eventText) override;
 
     eventlog::LogView* logView() const { return logView_; }
-    bool isAttached() const { return client_ != nullptr; }
     // The About window while it is loaded, shown or not.
     AboutWindow* aboutWindow() const { return about_.get(); }
 

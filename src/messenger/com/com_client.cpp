@@ -128,7 +128,7 @@ std::unique_ptr<Client> connect(EventSink& sink) {
 }
 
 Binding binding() {
-    return {{}, [](EventSink& sink, const BindingSettings&) { return connect(sink); }};
+    return {.connect = [](EventSink& sink, const BindingSettings&) { return connect(sink); }};
 }
 
 }  // namespace messenger::com

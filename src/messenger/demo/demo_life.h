@@ -25,7 +25,6 @@ public:
              QObject* parent = nullptr);
 
     void start();
-    void stop() { timer_.stop(); }
     // One step of the story, as the timer takes it.
     void step();
 

@@ -21,7 +21,6 @@ public:
     std::u16string friendlyName() const override { return friendlyName_; }
     std::int32_t status() const override { return status_; }
 
-    void setSigninName(std::u16string name) { signinName_ = std::move(name); }
     void setFriendlyName(std::u16string name) { friendlyName_ = std::move(name); }
     void setStatus(std::int32_t status) { status_ = status; }
 

@@ -13,8 +13,8 @@
 namespace messenger::demo {
 
 // The simulated messenger client program: a signed-in user, a contact list,
-// and the programs attached to it. Tests drive it directly; the running
-// program lets DemoLife drive it.
+// and the programs attached to it. Tests drive it directly; with --demo,
+// DemoLife drives it.
 class DemoService {
 public:
     // Runs a task on a later turn of the caller's event loop.

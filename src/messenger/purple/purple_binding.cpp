@@ -9,7 +9,8 @@ Binding binding() {
                           u"Log the client account <name> (as in alice@example.org) rather than "
                           u"the first one signed in.",
                           u"an account name"};
-    return {{std::move(account)}, [](EventSink& sink, const BindingSettings& settings) {
+    return {.options = {std::move(account)},
+            .connect = [](EventSink& sink, const BindingSettings& settings) {
                 const auto chosen = settings.find(u"account");
                 return connect(sink, chosen == settings.end()
                                          ? QString()
