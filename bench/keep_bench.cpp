@@ -65,7 +65,8 @@ void saveAtCapacity(qsizetype lines, const QString& folder) {
     row("lines in the saved log", QString::number(lines));
     row("file size", QStringLiteral("%1 MB").arg(QFileInfo(path).size() / 1e6, 0, 'f', 1));
     row("saving, whole (write and sync)", QStringLiteral("%1 ms").arg(totalMs, 0, 'f', 0));
-    row("of it on the UI thread (copying the store)", QStringLiteral("%1 ms").arg(startMs, 0, 'f', 1));
+    row("of it on the UI thread (copying the store)",
+        QStringLiteral("%1 ms").arg(startMs, 0, 'f', 1));
     row("longest the event loop did not answer while saving",
         QStringLiteral("%1 ms").arg(longest / 1e6, 0, 'f', 1));
     row("lines logged meanwhile (one a millisecond)", QString::number(added));
@@ -77,7 +78,8 @@ void saveAtCapacity(qsizetype lines, const QString& folder) {
 // A flood of lines into the log file, in bursts of 100 a turn of the loop.
 void fileFlood(qsizetype lines, const QString& folder) {
     QString reason;
-    auto file = eventlog::LogFile::open(folder + QStringLiteral("/flood.log"), QLocale::c(), &reason);
+    auto file =
+        eventlog::LogFile::open(folder + QStringLiteral("/flood.log"), QLocale::c(), &reason);
     if (!file) {
         row("FAILED", reason);
         return;
@@ -97,10 +99,11 @@ void fileFlood(qsizetype lines, const QString& folder) {
     file.reset();  // writes the rest and syncs
     const double totalMs = clock.nsecsElapsed() / 1e6;
     row("log file: lines in a flood, 100 a turn", QString::number(lines));
-    row("log file: UI thread's cost a line", QStringLiteral("%1 µs").arg(uiNs / 1e3 / lines, 0, 'f', 2));
+    row("log file: UI thread's cost a line",
+        QStringLiteral("%1 µs").arg(uiNs / 1e3 / lines, 0, 'f', 2));
     row("log file: all on the disk after", QStringLiteral("%1 ms (%2 lines/s)")
-                                                .arg(totalMs, 0, 'f', 0)
-                                                .arg(lines / totalMs * 1000, 0, 'f', 0));
+                                               .arg(totalMs, 0, 'f', 0)
+                                               .arg(lines / totalMs * 1000, 0, 'f', 0));
 }
 
 }  // namespace

@@ -34,9 +34,10 @@ install_packages() {
 quavel_build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-liberation dbus)
 # The test suite: the end-to-end test drives the real program in a virtual X
 # display; the desktop entry and the Windows version record are checked too;
-# the screen-reader test reads the program through the accessibility bus.
+# the screen-reader test reads the program through the accessibility bus;
+# the format check runs clang-format 16.
 quavel_suite_packages=(xvfb xauth xdotool xclip openbox desktop-file-utils binutils-mingw-w64-x86-64
-    mingw-w64-x86-64-dev at-spi2-core python3-pyatspi)
+    mingw-w64-x86-64-dev at-spi2-core python3-pyatspi clang-format-16)
 # The fuzz target: clang and its libFuzzer runtime.
 quavel_fuzz_packages=(cmake ninja-build pkg-config qt6-base-dev clang libclang-rt-14-dev)
 # The Windows client binding, cross-built with MinGW-w64 and run under Wine;

@@ -8,7 +8,7 @@
 #include "shell/app_identity.h"
 #include "support/test_window.h"
 
-using testing::TestWindow;
+using testsupport::TestWindow;
 
 class TestAbout : public QObject {
     Q_OBJECT
@@ -84,10 +84,11 @@ private slots:
         t.choose("mnuHelped");
         // Up, and the choice already answered: nothing waits inside it.
         QVERIFY(t.window().findChild<QMessageBox*>(QStringLiteral("helpMessage")));
-        QTRY_COMPARE(shown, QStringLiteral("Quavel Logger Help|Need help with Quavel Logger?  Add %1 to your list!|%2|%3")
-                            .arg(shell::supportAddress())
-                            .arg(int(QMessageBox::Information))
-                            .arg(int(QMessageBox::Ok)));
+        QTRY_COMPARE(shown,
+                     QStringLiteral("Quavel Logger Help|Need help with Quavel Logger?  Add %1 to your list!|%2|%3")
+                         .arg(shell::supportAddress())
+                         .arg(int(QMessageBox::Information))
+                         .arg(int(QMessageBox::Ok)));
         QCOMPARE(t.logLines().size(), 1);  // nothing else happens
     }
 };

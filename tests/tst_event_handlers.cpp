@@ -6,8 +6,8 @@
 #include "shell/status_names.h"
 #include "support/test_window.h"
 
-using testing::ClientEvent;
-using testing::TestWindow;
+using testsupport::ClientEvent;
+using testsupport::TestWindow;
 using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(ClientEvent)
 
@@ -35,7 +35,7 @@ private slots:
             {ClientEvent::MyStatus, u"sam.rivers@example.com> Status Changed To: Online"_s},
         };
         for (const auto& row : rows) {
-            QTest::newRow(testing::kClientEvents[int(row.event)].first) << row.event << row.lines;
+            QTest::newRow(testsupport::kClientEvents[int(row.event)].first) << row.event << row.lines;
         }
     }
     void eachEventLogsItsLines() {
@@ -43,7 +43,7 @@ private slots:
         QFETCH(QString, lines);
         TestWindow t;
         QVERIFY(t.load());
-        testing::raise(t, event);
+        testsupport::raise(t, event);
         QCOMPARE(t.logLines().mid(1).join(u'|'), u"[3:04:05 PM] <"_s + lines.replace(u"|"_s, u"|[3:04:05 PM] <"_s));
         QCOMPARE(t.errors().errorCount(), 0);
     }

@@ -7,9 +7,9 @@
 #include "shell/status_commands.h"
 #include "support/test_window.h"
 
-using testing::ClientEvent;
-using testing::settle;
-using testing::TestWindow;
+using testsupport::ClientEvent;
+using testsupport::settle;
+using testsupport::TestWindow;
 
 namespace {
 
@@ -31,8 +31,8 @@ private slots:
     // and the seven status commands (with the client's answer).
     void everyCallFailsInTurn_data() {
         QTest::addColumn<Action>("run");
-        for (const auto& [name, event] : testing::kClientEvents) {
-            QTest::newRow(name) << Action([event = event](TestWindow& t) { testing::raise(t, event); });
+        for (const auto& [name, event] : testsupport::kClientEvents) {
+            QTest::newRow(name) << Action([event = event](TestWindow& t) { testsupport::raise(t, event); });
         }
         for (const auto& command : shell::kStatusCommands) {
             QTest::newRow(command.objectName) << Action([item = command.objectName](TestWindow& t) {

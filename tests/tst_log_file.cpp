@@ -91,13 +91,13 @@ private slots:
         for (int run = 0; run < 2; ++run) {
             auto file = openLog(path);
             QVERIFY(file);
-            testing::TestWindow t(false, file.get());
+            testsupport::TestWindow t(false, file.get());
             t.demo().setMySigninName(u"Sam\r\n[3:04:05 PM] <boss@x> Left");
             QVERIFY(t.load());
             auto& demo = t.demo();
             demo.changeContactName(demo.contacts()[1], u"Bea\n[1:00:00 AM] <x@y> Quit\u2028\u202e");
             demo.changeContactStatus(demo.contacts()[2], 34);
-            testing::raise(t, testing::ClientEvent::Opened);
+            testsupport::raise(t, testsupport::ClientEvent::Opened);
             QTRY_COMPARE(t.logLines().size(), 6);  // the opened window has three
             expected += t.logLines();
             t.window().close();

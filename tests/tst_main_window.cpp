@@ -6,7 +6,7 @@
 
 #include "support/test_window.h"
 
-using testing::TestWindow;
+using testsupport::TestWindow;
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject {

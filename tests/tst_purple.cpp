@@ -61,10 +61,11 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         QMutexLocker lock(&mutex);
         holding = holding || message.member().mid(6) == holdFrom;
-        if (holding)
+        if (holding) {
             held << std::pair{message, connection};
-        else
+        } else {
             answer(message, connection);
+        }
         return true;
     }
     void hold() {
@@ -75,8 +76,9 @@ public:
         QMutexLocker lock(&mutex);
         holding = false;
         holdFrom.clear();
-        for (const auto& [message, connection] : std::exchange(held, {}))
+        for (const auto& [message, connection] : std::exchange(held, {})) {
             answer(message, connection);
+        }
     }
 
 private:
@@ -85,10 +87,11 @@ private:
         const QStringList arguments = QVariant(message.arguments()).toStringList();
         calls << method + u'(' + arguments.join(u',') + u')';
         const QVariant reply = replies.value(method + u':' + arguments.value(0), replies.value(method));
-        if (reply.toString().startsWith(u'!'))
+        if (reply.toString().startsWith(u'!')) {
             connection.send(message.createErrorReply(reply.toString().mid(1), u"as you asked"_s));
-        else
+        } else {
             connection.send(reply.isValid() ? message.createReply(reply) : message.createReply());
+        }
     }
 };
 
@@ -107,7 +110,7 @@ class TestPurple : public QObject, public EventSink {
     int connections_ = 0;
     QStringList events_;
     QStringList errorTexts_;
-    QString throwFor_;  // a contact whose status change the sink fails on
+    QString throwFor_;                                               // a contact whose status change the sink fails on
     std::size_t maxQueued_ = purple::PurpleBus::Limits{}.maxQueued;  // for the next attach
     // For the next attach: a client slowed by a loaded machine is no stall.
     std::chrono::milliseconds patience_{kDeadlineMs};
@@ -116,17 +119,20 @@ class TestPurple : public QObject, public EventSink {
     static QString text(const std::u16string& string) { return QString::fromStdU16String(string); }
     static QString members(const WindowPtr& w) {
         QStringList names;
-        for (int i = 0; i < w->contacts()->count(); ++i)
+        for (int i = 0; i < w->contacts()->count(); ++i) {
             names << text(w->contacts()->item(i)->signinName());
+        }
         return names.join(u'+');
     }
     static QVariant ints(const QList<int>& handles) { return QVariant::fromValue(handles); }
     void set(std::initializer_list<std::pair<QString, QVariant>> replies, bool replace = false) {
         QMutexLocker lock(&fake_.mutex);
-        if (replace)
+        if (replace) {
             fake_.replies.clear();
-        for (const auto& [method, reply] : replies)
+        }
+        for (const auto& [method, reply] : replies) {
             fake_.replies.insert(method, reply);
+        }
     }
     // What the service was asked since it last forgot, as far as it matches.
     QStringList calls(const QString& pattern) {
@@ -172,8 +178,8 @@ class TestPurple : public QObject, public EventSink {
         timing.bus.patience = std::exchange(patience_, std::chrono::milliseconds(kDeadlineMs));
         timing.bus.busCheck = std::chrono::milliseconds(60000);
         timing.busRetryFirst = timing.busRetryLast = std::chrono::milliseconds(50);
-        auto client = std::make_unique<purple::PurpleClient>([this](const QString& name) { return open(name); },
-                                                             *this, account, timing);
+        auto client = std::make_unique<purple::PurpleClient>([this](const QString& name) { return open(name); }, *this,
+                                                             account, timing);
         client_ = client.get();
         return client;
     }
@@ -184,7 +190,8 @@ class TestPurple : public QObject, public EventSink {
         for (int b = 100; b < 100 + count; ++b) {
             handles << b;
             set({{u"BuddyGetName:%1"_s.arg(b), u"b%1"_s.arg(b)}, {u"BuddyGetPresence:%1"_s.arg(b), b + 1000}});
-            set({{u"PresenceGetActiveStatus:%1"_s.arg(b + 1000), b + 2000}, {u"StatusGetType:%1"_s.arg(b + 2000), 503}});
+            set({{u"PresenceGetActiveStatus:%1"_s.arg(b + 1000), b + 2000},
+                 {u"StatusGetType:%1"_s.arg(b + 2000), 503}});
         }
         set({{u"FindBuddies"_s, ints(handles)}});
         return handles;
@@ -193,8 +200,9 @@ class TestPurple : public QObject, public EventSink {
 public:
     void contactNameChanged(const ContactPtr& c) override { events_ << u"name:"_s + text(c->friendlyName()); }
     void contactStatusChanged(const ContactPtr& c) override {
-        if (text(c->signinName()) == throwFor_)
+        if (text(c->signinName()) == throwFor_) {
             throw std::runtime_error("the sink failed");
+        }
         events_ << u"status:%1:%2"_s.arg(text(c->signinName())).arg(c->status());
     }
     void conversationOpened(const WindowPtr& w) override { events_ << u"opened:"_s + members(w); }
@@ -229,7 +237,8 @@ private slots:
         set({{u"BuddyGetName"_s, u"bob@example.org"_s}, {u"BuddyGetAlias"_s, u"Bob"_s}, {u"BuddyGetPresence"_s, 21}});
         set({{u"AccountGetPresence"_s, 11}, {u"PresenceGetActiveStatus:11"_s, 12}, {u"StatusGetType:12"_s, 503}});
         set({{u"PresenceGetActiveStatus:21"_s, 22}, {u"StatusGetType:22"_s, 502}, {u"PresenceIsIdle"_s, 0}});
-        set({{u"StatusTypeGetPrimitive:501"_s, int(purple::Primitive::kUnavailable)}, {u"StatusGetAttrString"_s, u""_s}});
+        set({{u"StatusTypeGetPrimitive:501"_s, int(purple::Primitive::kUnavailable)},
+             {u"StatusGetAttrString"_s, u""_s}});
         set({{u"StatusTypeGetPrimitive:502"_s, int(purple::Primitive::kExtendedAway)}});
         set({{u"StatusTypeGetPrimitive:503"_s, int(purple::Primitive::kAvailable)}});
         set({{u"GetConversations"_s, ints({})}, {u"ConversationGetAccount"_s, 10}, {u"ConversationGetType"_s, 1}});
@@ -246,9 +255,12 @@ private slots:
         QTest::addColumn<bool>("idle");
         QTest::addColumn<int>("status");
         QTest::newRow("idle") << int(purple::Primitive::kAvailable) << QString() << true << 18;
-        QTest::newRow("busy, a message of one's own") << int(purple::Primitive::kUnavailable) << u"meeting"_s << false << 10;
-        QTest::newRow("on the phone, typed") << int(purple::Primitive::kUnavailable) << u" on the PHONE "_s << false << 50;
-        QTest::newRow("extended away, brb") << int(purple::Primitive::kExtendedAway) << u"Be Right Back"_s << false << 14;
+        QTest::newRow("busy, a message of one's own")
+            << int(purple::Primitive::kUnavailable) << u"meeting"_s << false << 10;
+        QTest::newRow("on the phone, typed")
+            << int(purple::Primitive::kUnavailable) << u" on the PHONE "_s << false << 50;
+        QTest::newRow("extended away, brb")
+            << int(purple::Primitive::kExtendedAway) << u"Be Right Back"_s << false << 14;
         for (const int status : {2, 6, 10, 14, 34, 50, 66}) {
             const auto request = purple::purpleRequestFor(status).value();
             QTest::addRow("menu: %d", status) << int(request.primitive) << text(request.message) << false << status;
@@ -260,8 +272,9 @@ private slots:
         QFETCH(bool, idle);
         QFETCH(int, status);
         QCOMPARE(purple::statusFromPurple(purple::Primitive(primitive), message.toStdU16String(), idle), status);
-        for (const int unsettable : {1, 18, 99})
+        for (const int unsettable : {1, 18, 99}) {
             QVERIFY(!purple::purpleRequestFor(unsettable));
+        }
     }
 
     // Accounts 10, 11, ... by user name; a leading '*' marks one signed in.
@@ -302,10 +315,10 @@ private slots:
     // nothing changed.
     void signalsBecomeEventsAndStatusesAreSet() {
         const auto client = attach();
-        signal(u"AccountStatusChanged"_s, {99, 12, 12});       // someone else's account
-        signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});    // unchanged
-        signal(u"BuddyStatusChanged"_s, {20, 22, 22});         // a new message only
-        signal(u"BlistNodeAliased"_s, {20, u"Bob"_s});         // unchanged
+        signal(u"AccountStatusChanged"_s, {99, 12, 12});     // someone else's account
+        signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});  // unchanged
+        signal(u"BuddyStatusChanged"_s, {20, 22, 22});       // a new message only
+        signal(u"BlistNodeAliased"_s, {20, u"Bob"_s});       // unchanged
         signal(u"ConversationCreated"_s, {30});
         QTRY_COMPARE(events_.size(), 1);
         set({{u"StatusGetType:13"_s, 501}, {u"AccountGetAlias"_s, u"Alice L."_s}, {u"BuddyGetAlias"_s, u"Bobby"_s}});
@@ -321,9 +334,9 @@ private slots:
         signal(u"BuddySignedOn"_s, {u"not a handle"_s});
         signal(u"BuddySignedOn"_s, {29});        // a buddy already gone: nothing to tell
         signal(u"ConversationCreated"_s, {31});  // answered with the wrong type
-        QTRY_COMPARE(events_, (QStringList{u"opened:bob@example.org"_s, u"my status:10"_s, u"status:bob@example.org:2"_s,
-                                           u"my name:Alice L."_s, u"name:Bobby"_s, u"closed:bob@example.org"_s,
-                                           u"error:80040304"_s, u"error:80040304"_s}));
+        QTRY_COMPARE(events_, (QStringList{u"opened:bob@example.org"_s, u"my status:10"_s,
+                                           u"status:bob@example.org:2"_s, u"my name:Alice L."_s, u"name:Bobby"_s,
+                                           u"closed:bob@example.org"_s, u"error:80040304"_s, u"error:80040304"_s}));
 
         const QString changes = u"Savedstatus(New|Set|Activate)"_s;
         forgetCalls();
@@ -362,13 +375,14 @@ private slots:
             for (const int b : handles) {
                 set({{u"StatusGetType:%1"_s.arg(10000 + b * 10 + round), changes[round]}});
                 signal(u"BuddyStatusChanged"_s, {b, 0, 10000 + b * 10 + round});
-                if (round < 3)
+                if (round < 3) {
                     expected << u"status:b%1:%2"_s.arg(b).arg(QList<int>{10, 34, 2}[round]);
+                }
             }
         }
         set({{u"PresenceGetActiveStatus:1100"_s, 90001}, {u"StatusGetType:90001"_s, 502}});
         set({{u"StatusGetType:90002"_s, 501}});
-        signal(u"BuddySignedOn"_s, {100});  // read once held calls are answered: away by then,
+        signal(u"BuddySignedOn"_s, {100});                     // read once held calls are answered: away by then,
         signal(u"BuddyStatusChanged"_s, {100, 90002, 90001});  // but it came on busy
         expected << u"status:b100:10"_s << u"status:b100:34"_s;
         QTRY_VERIFY_WITH_TIMEOUT(events_.contains(u"error:80040303"_s), kDeadlineMs);
@@ -385,7 +399,8 @@ private slots:
     // cannot be set without a signed-in account, and an account enabled
     // later is followed.
     void accountIsFollowed() {
-        set({{u"AccountGetUsername:10"_s, u"alice@example.org"_s}, {u"AccountGetUsername:12"_s, u"carol@example.org"_s}});
+        set({{u"AccountGetUsername:10"_s, u"alice@example.org"_s},
+             {u"AccountGetUsername:12"_s, u"carol@example.org"_s}});
         set({{u"AccountGetAlias:12"_s, u"Carol"_s}});
         const auto client = attach();
         signal(u"AccountSignedOff"_s, {10});
@@ -439,13 +454,15 @@ private slots:
             fake_.hold();
         }
         signal(u"AccountAliasChanged"_s, {10, u"Alice"_s});
-        if (leaving == u"mid-call"_s)
+        if (leaving == u"mid-call"_s) {
             QTRY_VERIFY([&] {
                 QMutexLocker lock(&fake_.mutex);
                 return !fake_.held.isEmpty();
             }());
-        if (leaving != u"bus"_s)
+        }
+        if (leaving != u"bus"_s) {
             leaveBus();
+        }
         fake_.release();
         QTRY_COMPARE(events_, (QStringList{u"error:80040302"_s, u"my status:1"_s}));
         QCOMPARE(errorOf([&] { client->requestMyStatus(status::kBusy); }), errc::kClientGone);
@@ -463,7 +480,9 @@ private slots:
         set({{u"AccountsGetAllActive"_s, ints(accountLate ? QList<int>{} : QList<int>{10})},
              {u"AccountIsConnected"_s, 0}});
         set({{u"BuddyGetName:100"_s, u"b101"_s}, {u"BuddyGetName:101"_s, u"b100"_s}});
-        set({{u"BuddyGetPresence:101"_s, 1200}, {u"PresenceGetActiveStatus:1200"_s, 2102}, {u"StatusGetType:2102"_s, 502}});
+        set({{u"BuddyGetPresence:101"_s, 1200},
+             {u"PresenceGetActiveStatus:1200"_s, 2102},
+             {u"StatusGetType:2102"_s, 502}});
         forgetCalls();
         fake_.hold();
         QVERIFY(comeBack());
@@ -549,8 +568,9 @@ private slots:
         buddies(buddyCount);
         const int last = 100 + buddyCount - 1;
         maxQueued_ = std::size_t(maxQueued);
-        if (flood == 0)
+        if (flood == 0) {
             holdFrom(u"BuddyGetAlias"_s);  // the reading of each buddy
+        }
         const auto client = attach({}, std::chrono::milliseconds(flood == 0 ? 300 : 60000));
         set({{u"StatusGetType:7001"_s, 501}});
         if (flood > 0) {
@@ -560,8 +580,9 @@ private slots:
             QTRY_COMPARE(events_, QStringList{u"status:b100:10"_s});
             events_.clear();
             holdFrom(u"BuddyGetAlias"_s);
-            for (int i = 0; i < flood; ++i)
+            for (int i = 0; i < flood; ++i) {
                 signal(u"BuddyStatusChanged"_s, {100 + i % buddyCount, 0, 2100 + i % buddyCount});
+            }
         }
         QTRY_COMPARE(events_, QStringList{u"error:80040303"_s});
         QVERIFY(errorTexts_[0].contains(u"afresh"_s));
@@ -577,7 +598,8 @@ private slots:
     // Start-up that gives up says so once, and leaves no connection behind.
     void startupGivesUpOnce() {
         fake_.hold();
-        QCOMPARE(errorOf([&] { attach({}, std::chrono::milliseconds(60000), std::chrono::milliseconds(1500)); }), errc::kTimeout);
+        QCOMPARE(errorOf([&] { attach({}, std::chrono::milliseconds(60000), std::chrono::milliseconds(1500)); }),
+                 errc::kTimeout);
         fake_.release();
         QCOMPARE(events_, QStringList{});
         QVERIFY(!QDBusConnection(u"quavel-purple-1"_s).isConnected());

@@ -16,7 +16,7 @@
 #include <csignal>
 #endif
 
-using testing::TestWindow;
+using testsupport::TestWindow;
 using namespace Qt::StringLiterals;
 
 namespace {

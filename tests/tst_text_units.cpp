@@ -14,8 +14,10 @@ namespace {
 // Two lines and a third with a character outside the basic plane.
 LineStore sampleLog() {
     LineStore lines;
-    for (const QString& line : {u"[9:00] <bob> Changed Status To: Busy"_s, u"Hi there. Bye now."_s, u"a\U0001F600b"_s})
+    for (const QString& line :
+         {u"[9:00] <bob> Changed Status To: Busy"_s, u"Hi there. Bye now."_s, u"a\U0001F600b"_s}) {
         lines.append(line);
+    }
     return lines;
 }
 
@@ -39,7 +41,8 @@ private slots:
         QTest::addColumn<QString>("after");
         QTest::newRow("character at 0") << TextUnit::Character << 0 << QString() << u"["_s << u"9"_s;
         QTest::newRow("character inside CR LF") << TextUnit::Character << 37 << u"y"_s << u"\r\n"_s << u"H"_s;
-        QTest::newRow("character, a surrogate pair") << TextUnit::Character << 59 << u"a"_s << u"\U0001F600"_s << u"b"_s;
+        QTest::newRow("character, a surrogate pair")
+            << TextUnit::Character << 59 << u"a"_s << u"\U0001F600"_s << u"b"_s;
         QTest::newRow("character at the end") << TextUnit::Character << -1 << u"b"_s << QString() << QString();
         QTest::newRow("word in a line") << TextUnit::Word << 15 << u" "_s << u"Changed"_s << u" "_s;
         QTest::newRow("word at the end of a line") << TextUnit::Word << 34 << u" "_s << u"Busy"_s << u"\r\n"_s;
@@ -73,8 +76,9 @@ private slots:
             for (TextSpan span = eventlog::unitAt(lines, 0, unit); span.start < span.end;
                  span = eventlog::unitAfter(lines, position - 1, unit)) {
                 QCOMPARE(span.start, position);
-                for (qsizetype inside = span.start; inside < span.end; ++inside)
+                for (qsizetype inside = span.start; inside < span.end; ++inside) {
                     QCOMPARE(eventlog::unitAt(lines, inside, unit), span);
+                }
                 position = span.end;
             }
             QCOMPARE(position, lines.textLength());

@@ -11,7 +11,8 @@
 //
 // Every read returns the value the client reports: at that moment, or, for a
 // binding that must not wait on its client, as it read it for the events
-// delivered so far. A failing call throws Error. Strings are UTF-16, exactly as the client delivers them.
+// delivered so far. A failing call throws Error. Strings are UTF-16, exactly as the client delivers
+// them.
 //
 // Threading: a Client is created, used and destroyed on the user-interface
 // thread, and every EventSink call arrives on that thread, only while the

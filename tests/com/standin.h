@@ -49,11 +49,13 @@ inline std::atomic<int> liveObjects{0};
 // The planned failure of a call, described in its exception record where planned so; else S_OK.
 inline HRESULT planned(const std::wstring& call, EXCEPINFO* record = nullptr) {
     const auto found = world.faults.find(call);
-    if (found == world.faults.end())
+    if (found == world.faults.end()) {
         return S_OK;
+    }
     const auto& [number, description] = found->second;
-    if (description.empty() || !record)
+    if (description.empty() || !record) {
         return number;
+    }
     *record = EXCEPINFO{};
     record->scode = number;
     record->bstrDescription = SysAllocString(description.c_str());
@@ -71,8 +73,9 @@ inline void store(const Value& value, VARIANT* out) {
         out->bstrVal = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
     } else {
         out->vt = VT_DISPATCH;
-        if ((out->pdispVal = std::get<ComPtr<IDispatch>>(value).get()))
+        if ((out->pdispVal = std::get<ComPtr<IDispatch>>(value).get())) {
             out->pdispVal->AddRef();
+        }
     }
 }
 
@@ -85,19 +88,21 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         *out = iid == IID_IUnknown || iid == IID_IDispatch ? as<IDispatch>()
-               : iid == IID_IConnectionPointContainer    ? as<IConnectionPointContainer>()
-               : iid == IID_IConnectionPoint             ? as<IConnectionPoint>()
-               : iid == IID_IClassFactory                ? as<IClassFactory>()
-                                                         : nullptr;
-        if (*out)
+               : iid == IID_IConnectionPointContainer      ? as<IConnectionPointContainer>()
+               : iid == IID_IConnectionPoint               ? as<IConnectionPoint>()
+               : iid == IID_IClassFactory                  ? as<IClassFactory>()
+                                                           : nullptr;
+        if (*out) {
             AddRef();
+        }
         return *out ? S_OK : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --references_;
-        if (left == 0)
+        if (left == 0) {
             delete this;
+        }
         return left;
     }
 
@@ -116,28 +121,35 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* given, VARIANT* result,
                                      EXCEPINFO* record, UINT*) override {
         const auto found = members_.find(id);
-        if (iid != IID_NULL || found == members_.end() || !given)
+        if (iid != IID_NULL || found == members_.end() || !given) {
             return DISP_E_MEMBERNOTFOUND;
+        }
         const Member& member = found->second;
         const VARIANT* argument = given->cArgs == 1 ? &given->rgvarg[0] : nullptr;
-        if (argument && argument->vt != VT_I4)
+        if (argument && argument->vt != VT_I4) {
             return DISP_E_TYPEMISMATCH;
+        }
         if ((flags & DISPATCH_PROPERTYPUT) && member.put) {
-            if (!argument || given->cNamedArgs != 1 || given->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+            if (!argument || given->cNamedArgs != 1 || given->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
                 return DISP_E_PARAMNOTFOUND;
+            }
             const HRESULT hr = planned(L"put " + std::wstring(member.name), record);
-            if (SUCCEEDED(hr))
+            if (SUCCEEDED(hr)) {
                 member.put(argument->lVal);
+            }
             return hr;
         }
         const bool call = (flags & DISPATCH_METHOD) && member.call;
-        if (!call && !((flags & DISPATCH_PROPERTYGET) && member.get))
+        if (!call && !((flags & DISPATCH_PROPERTYGET) && member.get)) {
             return DISP_E_MEMBERNOTFOUND;
-        if (given->cNamedArgs != 0 || given->cArgs != (call ? 1u : 0u) || !result)
+        }
+        if (given->cNamedArgs != 0 || given->cArgs != (call ? 1u : 0u) || !result) {
             return DISP_E_BADPARAMCOUNT;
+        }
         const HRESULT hr = planned((call ? L"call " : L"get ") + std::wstring(member.name), record);
-        if (SUCCEEDED(hr))
+        if (SUCCEEDED(hr)) {
             store(call ? member.call(argument->lVal) : member.get(), result);
+        }
         return hr;
     }
 
@@ -156,8 +168,9 @@ public:
         // As a real server does: the subscriber must offer the event interface.
         auto events = ComPtr<IUnknown>::share(subscriber).query<IDispatch>(kMessengerEvents);
         *cookie = events ? world.nextCookie++ : 0;
-        if (events)
+        if (events) {
             world.subscribers[*cookie] = std::move(events);
+        }
         return *cookie ? S_OK : CONNECT_E_CANNOTCONNECT;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
@@ -226,8 +239,9 @@ inline void raise(DISPID id, const std::vector<Argument>& arguments) {
     }
     DISPPARAMS parameters{passed.data(), nullptr, static_cast<UINT>(count), 0};
     // Subscribers may come and go while the event is out: a copy.
-    for (const auto& [cookie, target] : std::map(world.subscribers))
+    for (const auto& [cookie, target] : std::map(world.subscribers)) {
         target->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+    }
 }
 
 // Registers a type library for the client's event interface, as the client's installation does, so the
@@ -238,8 +252,8 @@ inline HRESULT registerEventInterface(const wchar_t* path) {
     ComPtr<ITypeLib> saved;
     HRESULT hr = CreateTypeLib2(SYS_WIN64, path, library.put());
     if (SUCCEEDED(hr) && SUCCEEDED(hr = library->SetGuid(kMessengerEvents)) &&
-        SUCCEEDED(hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"DMessengerEvents"), TKIND_DISPATCH,
-                                               events.put())) &&
+        SUCCEEDED(
+            hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"DMessengerEvents"), TKIND_DISPATCH, events.put())) &&
         SUCCEEDED(hr = events->SetGuid(kMessengerEvents)) && SUCCEEDED(hr = events->LayOut()) &&
         SUCCEEDED(hr = library->SaveAllChanges())) {
         hr = LoadTypeLibEx(path, REGKIND_REGISTER, saved.put());

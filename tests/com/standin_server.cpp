@@ -45,8 +45,7 @@ struct Contact {
     std::wstring friendlyName;
     LONG status;
 };
-std::map<std::wstring, Contact> contacts = {{L"bob@example.com", {L"Bob", 2}},
-                                            {L"carol@example.com", {L"Carol", 34}}};
+std::map<std::wstring, Contact> contacts = {{L"bob@example.com", {L"Bob", 2}}, {L"carol@example.com", {L"Carol", 34}}};
 std::map<std::wstring, ComPtr<IDispatch>> contactObjects;
 std::vector<std::pair<DISPID, std::vector<Argument>>> pending;  // raised once the current call is over
 
@@ -61,7 +60,8 @@ ComPtr<IDispatch> contactObject(const std::wstring& signinName) {
 }
 
 ComPtr<IDispatch> conversation() {
-    static ComPtr<IDispatch> window = newWindow({contactObject(L"bob@example.com"), contactObject(L"carol@example.com")});
+    static ComPtr<IDispatch> window =
+        newWindow({contactObject(L"bob@example.com"), contactObject(L"carol@example.com")});
     return window;
 }
 
@@ -87,17 +87,21 @@ bool follow(const std::string& line) {
 
 // New lines of standin.commands, and the events calls left pending; false once told to quit.
 bool catchUp(std::size_t& linesDone) {
-    for (auto& [id, arguments] : std::exchange(pending, {}))
+    for (auto& [id, arguments] : std::exchange(pending, {})) {
         raise(id, arguments);
+    }
     std::vector<std::string> lines;
     if (std::FILE* file = _wfopen(besideMe(L"standin.commands").c_str(), L"r")) {
-        for (char line[512]; std::fgets(line, sizeof line, file);)
+        for (char line[512]; std::fgets(line, sizeof line, file);) {
             lines.emplace_back(line, std::strcspn(line, "\r\n"));
+        }
         std::fclose(file);
     }
-    while (linesDone < lines.size())
-        if (!follow(lines[linesDone++]))
+    while (linesDone < lines.size()) {
+        if (!follow(lines[linesDone++])) {
             return false;
+        }
+    }
     return true;
 }
 
@@ -105,14 +109,15 @@ int registerServer() {
     const std::wstring key = L"CLSID\\{B69003B3-C55E-4B48-836C-BC5946FC3B28}\\LocalServer32";
     const std::wstring command = L"\"" + besideMe(L"") + L"standin_server.exe\"";
     HKEY opened = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
-                                     nullptr);
+    LSTATUS status =
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(opened);
     }
-    const bool registered = status == ERROR_SUCCESS && SUCCEEDED(registerEventInterface(besideMe(L"standin.tlb").c_str()));
+    const bool registered =
+        status == ERROR_SUCCESS && SUCCEEDED(registerEventInterface(besideMe(L"standin.tlb").c_str()));
     std::printf("%s\n", registered ? "registered" : "registration failed");
     return registered ? 0 : 1;
 }
@@ -120,29 +125,34 @@ int registerServer() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 2;
-    if (argc > 1 && _stricmp(argv[1], "/RegServer") == 0)
+    }
+    if (argc > 1 && _stricmp(argv[1], "/RegServer") == 0) {
         return registerServer();
-    const auto messenger = newObject(
-        {{1304, {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
-         {1282, {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
-         {1305, {L"MyStatus", [] { return Value(world.myStatus); }, [](LONG to) {
-                     journal("MyStatus " + std::to_string(to));
-                     // The client answers a change with its event, once the call is over.
-                     world.myStatus = to;
-                     pending.push_back({event::kOnMyStatusChange, {{0L}, {to}}});
-                 }}}});
+    }
+    const auto messenger = newObject({{1304, {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
+                                      {1282, {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
+                                      {1305,
+                                       {L"MyStatus", [] { return Value(world.myStatus); },
+                                        [](LONG to) {
+                                            journal("MyStatus " + std::to_string(to));
+                                            // The client answers a change with its event, once the call is over.
+                                            world.myStatus = to;
+                                            pending.push_back({event::kOnMyStatusChange, {{0L}, {to}}});
+                                        }}}});
     DWORD cookie = 0;
     if (FAILED(CoRegisterClassObject(messenger::com::kMessengerClass, messenger.get(), CLSCTX_LOCAL_SERVER,
-                                     REGCLS_MULTIPLEUSE, &cookie)))
+                                     REGCLS_MULTIPLEUSE, &cookie))) {
         return 3;
+    }
     journal("serving");
     SetTimer(nullptr, 0, 100, nullptr);
     std::size_t linesDone = 0;
     for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;) {
-        if (message.message == WM_TIMER && !catchUp(linesDone))
+        if (message.message == WM_TIMER && !catchUp(linesDone)) {
             break;
+        }
         DispatchMessageW(&message);
     }
     CoRevokeClassObject(cookie);

@@ -8,11 +8,11 @@
 #include <thread>
 #include <tuple>
 
+#include "com/standin.h"
 #include "messenger/com/com_client.h"
 #include "messenger/com/com_error.h"
 #include "messenger/com/com_handles.h"
 #include "messenger/com/messenger_members.h"
-#include "com/standin.h"
 
 using messenger::Error;
 using messenger::com::ComPtr;
@@ -30,14 +30,17 @@ class Server {
 public:
     explicit Server(bool ownThread) {
         world = World{};
-        if (ownThread)
+        if (ownThread) {
             thread_ = std::thread(&Server::serve, this);
-        else
+        } else {
             publish();
+        }
         // This apartment serves its messages meanwhile, as it does while it waits for any call.
-        for (MSG message; ownThread && threadId_ == 0; Sleep(1))
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        for (MSG message; ownThread && threadId_ == 0; Sleep(1)) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&message);
+            }
+        }
         CoCreateInstance(kMessengerClass, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
                          client_.putVoid());
     }
@@ -77,8 +80,9 @@ private:
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         publish();
         threadId_ = GetCurrentThreadId();
-        for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;)
+        for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;) {
             DispatchMessageW(&message);
+        }
         CoUninitialize();
     }
 
@@ -108,8 +112,9 @@ std::u16string describe(const Error& error) {
 }
 
 void expect(const std::u16string& actual, const std::u16string& expected, const std::string& what) {
-    if (actual == expected)
+    if (actual == expected) {
         return;
+    }
     ++failures;
     // Enough to read: the cases' text is ASCII but for one letter.
     std::printf("FAIL %s: %s\n    actual:   %s\n    expected: %s\n", currentCase.c_str(), what.c_str(),
@@ -144,8 +149,9 @@ private:
     static std::u16string members(const messenger::ConversationWindow& window) {
         const auto contacts = window.contacts();
         std::u16string text;
-        for (std::int32_t i = 0; i < contacts->count(); ++i)
+        for (std::int32_t i = 0; i < contacts->count(); ++i) {
             text += u" " + contacts->item(i)->signinName();
+        }
         return text;
     }
 };
@@ -183,16 +189,20 @@ std::u16string attachReadWrite(RecordingSink& sink) {
 void callsAndTheirFailures(Server&, RecordingSink& sink) {
     const std::vector<std::tuple<const char*, decltype(world.faults), std::u16string>> rows = {
         {"reads and writes by dispatch id", {}, u"alice@example.com Alice 2 34"},
-        {"documented ids where names are not answered", {{L"names", {E_NOTIMPL, L""}}},
+        {"documented ids where names are not answered",
+         {{L"names", {E_NOTIMPL, L""}}},
          u"alice@example.com Alice 2 34"},
-        {"no client installed", {{L"CreateInstance", {REGDB_E_CLASSNOTREG, L""}}},
+        {"no client installed",
+         {{L"CreateInstance", {REGDB_E_CLASSNOTREG, L""}}},
          u"0x80040154 No messenger client was found: MSN Messenger or Windows Messenger is not installed. Install "
          u"and start it, sign in, then start Quavel Logger again. To try Quavel Logger without one, start it with "
          u"--demo."},
-        {"a member is missing", {{L"name MyStatus", {DISP_E_UNKNOWNNAME, L""}}},
+        {"a member is missing",
+         {{L"name MyStatus", {DISP_E_UNKNOWNNAME, L""}}},
          u"0x80020006 The messenger client has no member named MyStatus; it is not a client version Quavel Logger "
          u"can attach to."},
-        {"a read fails", {{L"get MyFriendlyName", {HRESULT(0x8100030A), L"Not signed in."}}},
+        {"a read fails",
+         {{L"get MyFriendlyName", {HRESULT(0x8100030A), L"Not signed in."}}},
          u"0x8100030A Reading MyFriendlyName: Not signed in."},
     };
     for (const auto& [name, faults, expected] : rows) {
@@ -207,8 +217,10 @@ void callsAndTheirFailures(Server&, RecordingSink& sink) {
         outcome = attachReadWrite(sink);
         CoUninitialize();
     }).join();
-    expect(outcome, u"0x80010106 Quavel Logger can attach to the messenger client only from a single-threaded "
-                    u"apartment, where its events can arrive.", "refused from a multithreaded apartment");
+    expect(outcome,
+           u"0x80010106 Quavel Logger can attach to the messenger client only from a single-threaded "
+           u"apartment, where its events can arrive.",
+           "refused from a multithreaded apartment");
 }
 
 void eventsReachTheSink(Server& server, RecordingSink& sink) {
@@ -218,8 +230,10 @@ void eventsReachTheSink(Server& server, RecordingSink& sink) {
         const auto bob = newContact(L"bob@example.com", L"Bob \u00e9", 14);
         const auto window = newWindow({bob, newContact(L"carol@example.com", L"Carol", 2)});
         rows = {
-            {"contact name, every argument by reference", event::kOnContactFriendlyNameChange,
-             {{0, true}, {bob, true}, {L"Bobby", true}}, u"contact name bob@example.com Bob \u00e9"},
+            {"contact name, every argument by reference",
+             event::kOnContactFriendlyNameChange,
+             {{0, true}, {bob, true}, {L"Bobby", true}},
+             u"contact name bob@example.com Bob \u00e9"},
             {"contact status", event::kOnContactStatusChange, {{bob}, {34}}, u"contact status bob@example.com 14"},
             {"my name", event::kOnMyFriendlyNameChange, {{0}, {L"Al"}}, u"my name"},
             {"my status", event::kOnMyStatusChange, {{0}, {66}}, u"my status"},
@@ -227,12 +241,18 @@ void eventsReachTheSink(Server& server, RecordingSink& sink) {
             {"window closed", event::kOnIMWindowDestroyed, {{window}}, u"closed bob@example.com carol@example.com"},
             // The client raises many more events; they are not the program's to read.
             {"an event the program does not use", 1100, {}, u""},
-            {"too few arguments", event::kOnMyStatusChange, {{0}},
+            {"too few arguments",
+             event::kOnMyStatusChange,
+             {{0}},
              u"client failed 0x8002000E OnMyStatusChange: the messenger client passed 1 arguments instead of 2."},
-            {"a contact of the wrong type", event::kOnContactStatusChange, {{L"bob"}, {2}},
+            {"a contact of the wrong type",
+             event::kOnContactStatusChange,
+             {{L"bob"}, {2}},
              u"client failed 0x80020005 OnContactStatusChange, argument 1: the messenger client sent a value of the "
              u"wrong type (VARTYPE 8)."},
-            {"no contact", event::kOnContactFriendlyNameChange, {{0}, {ComPtr<IDispatch>()}, {L""}},
+            {"no contact",
+             event::kOnContactFriendlyNameChange,
+             {{0}, {ComPtr<IDispatch>()}, {L""}},
              u"client failed 0x80004003 OnContactFriendlyNameChange: the messenger client passed no object."},
         };
     });
@@ -258,8 +278,9 @@ void eventsReachTheSink(Server& server, RecordingSink& sink) {
 }  // namespace
 
 int main() {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) || FAILED(registerTemporaryEventInterface()))
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) || FAILED(registerTemporaryEventInterface())) {
         return 2;
+    }
     runCase("calls and their failures", callsAndTheirFailures);
     runCase("events reach the sink", eventsReachTheSink);
     CoUninitialize();

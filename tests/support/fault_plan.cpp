@@ -1,6 +1,6 @@
-#include "fault_plan.h"
+#include "support/fault_plan.h"
 
-namespace testing {
+namespace testsupport {
 
 void FaultPlan::failCall(int skip, std::int32_t number, std::u16string description) {
     failing_ = calls_ + skip;
@@ -16,4 +16,4 @@ void FaultPlan::check() {
     }
 }
 
-}  // namespace testing
+}  // namespace testsupport

@@ -6,7 +6,7 @@
 
 #include "messenger/error.h"
 
-namespace testing {
+namespace testsupport {
 
 // Which calls on a client (see withFaults) fail, and how.
 class FaultPlan {
@@ -29,4 +29,4 @@ private:
     bool crashed_ = false;
 };
 
-}  // namespace testing
+}  // namespace testsupport

@@ -1,8 +1,8 @@
-#include "faulty_client.h"
+#include "support/faulty_client.h"
 
 #include <functional>
 
-namespace testing {
+namespace testsupport {
 
 namespace {
 
@@ -60,28 +60,34 @@ public:
     FaultyRelay(messenger::EventSink& target, Faults faults) : target_(target), faults_(std::move(faults)) {}
 
     void contactNameChanged(const std::shared_ptr<Contact>& contact) override {
-        if (!faults_->hasCrashed())
+        if (!faults_->hasCrashed()) {
             target_.contactNameChanged(std::make_shared<FaultyContact>(contact, faults_));
+        }
     }
     void contactStatusChanged(const std::shared_ptr<Contact>& contact) override {
-        if (!faults_->hasCrashed())
+        if (!faults_->hasCrashed()) {
             target_.contactStatusChanged(std::make_shared<FaultyContact>(contact, faults_));
+        }
     }
     void conversationOpened(const std::shared_ptr<ConversationWindow>& window) override {
-        if (!faults_->hasCrashed())
+        if (!faults_->hasCrashed()) {
             target_.conversationOpened(std::make_shared<FaultyWindow>(window, faults_));
+        }
     }
     void conversationClosed(const std::shared_ptr<ConversationWindow>& window) override {
-        if (!faults_->hasCrashed())
+        if (!faults_->hasCrashed()) {
             target_.conversationClosed(std::make_shared<FaultyWindow>(window, faults_));
+        }
     }
     void myNameChanged() override {
-        if (!faults_->hasCrashed())
+        if (!faults_->hasCrashed()) {
             target_.myNameChanged();
+        }
     }
     void myStatusChanged() override {
-        if (!faults_->hasCrashed())
+        if (!faults_->hasCrashed()) {
             target_.myStatusChanged();
+        }
     }
     void clientFailed(const messenger::Error& error) override { target_.clientFailed(error); }
 
@@ -116,4 +122,4 @@ shell::ClientFactory withFaults(shell::ClientFactory connect, Faults faults) {
     };
 }
 
-}  // namespace testing
+}  // namespace testsupport

@@ -1,12 +1,12 @@
-#include "test_window.h"
+#include "support/test_window.h"
 
 #include <QAction>
 #include <QTest>
 #include <QTimer>
 
-#include "faulty_client.h"
+#include "support/faulty_client.h"
 
-namespace testing {
+namespace testsupport {
 
 TestWindow::TestWindow(bool showReports, eventlog::LogFile* logFile)
     : demo_(std::make_shared<messenger::demo::DemoService>(
@@ -60,4 +60,4 @@ void settle() {
     }
 }
 
-}  // namespace testing
+}  // namespace testsupport

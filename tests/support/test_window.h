@@ -10,12 +10,12 @@
 #include "eventlog/clock.h"
 #include "eventlog/log_file.h"
 #include "eventlog/log_view.h"
-#include "fault_plan.h"
 #include "messenger/demo/demo_service.h"
 #include "shell/error_report.h"
 #include "shell/main_window.h"
+#include "support/fault_plan.h"
 
-namespace testing {
+namespace testsupport {
 
 // Always 6 December 2026, 3:04:05 PM.
 class FixedClock final : public eventlog::Clock {
@@ -73,4 +73,4 @@ void raise(TestWindow& t, ClientEvent event);
 // Lets posted client answers arrive.
 void settle();
 
-}  // namespace testing
+}  // namespace testsupport

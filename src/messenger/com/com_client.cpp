@@ -26,15 +26,17 @@ public:
                         u"Quavel Logger can attach to the messenger client only from a "
                         u"single-threaded apartment, where its events can arrive.");
         }
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             throw errorFor(hr, u"Starting COM");
+        }
         initialised_ = true;
     }
     Apartment(const Apartment&) = delete;
     Apartment& operator=(const Apartment&) = delete;
     ~Apartment() {
-        if (initialised_)
+        if (initialised_) {
             CoUninitialize();
+        }
     }
 
 private:
@@ -74,10 +76,12 @@ public:
     ComClient& operator=(const ComClient&) = delete;
 
     ~ComClient() override {
-        if (events_)
+        if (events_) {
             events_->detach();
-        if (connectionPoint_)
+        }
+        if (connectionPoint_) {
             connectionPoint_->Unadvise(cookie_);
+        }
     }
 
     std::u16string mySigninName() const override { return readText(member::kMySigninName); }

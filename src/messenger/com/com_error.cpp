@@ -19,11 +19,13 @@ std::u16string hexNumber(HRESULT hr) {
 // The description the failing call left behind, if any; taking it clears it.
 std::u16string takeErrorInfoDescription() {
     ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info)
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) {
         return {};
+    }
     Bstr description;
-    if (FAILED(info->GetDescription(description.put())))
+    if (FAILED(info->GetDescription(description.put()))) {
         return {};
+    }
     return toU16String(description.get());
 }
 
@@ -35,8 +37,9 @@ std::u16string systemMessage(HRESULT hr) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::u16string text;
-    if (length > 0 && buffer)
+    if (length > 0 && buffer) {
         text.assign(reinterpret_cast<const char16_t*>(buffer), length);
+    }
     LocalFree(buffer);
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) {
         text.pop_back();
@@ -46,8 +49,9 @@ std::u16string systemMessage(HRESULT hr) {
 
 Error errorFor(HRESULT hr) {
     std::u16string description = takeErrorInfoDescription();
-    if (description.empty())
+    if (description.empty()) {
         description = systemMessage(hr);
+    }
     if (description.empty()) {
         description =
             u"The messenger client failed with " + hexNumber(hr) + u", which it did not describe.";

@@ -28,8 +28,9 @@ std::u16string systemMessage(HRESULT hr);
 
 // Throws errorFor(hr, context) when hr is a failure.
 inline void check(HRESULT hr, const std::u16string& context) {
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         throw errorFor(hr, context);
+    }
 }
 
 }  // namespace messenger::com

@@ -7,13 +7,15 @@ namespace messenger::com {
 Bstr::Bstr(const std::u16string& text)
     : text_(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
                               static_cast<UINT>(text.size()))) {
-    if (!text_)
+    if (!text_) {
         throw Error(errc::kOutOfMemory, u"There is not enough memory for a string.");
+    }
 }
 
 std::u16string toU16String(BSTR text) {
-    if (!text)
+    if (!text) {
         return {};
+    }
     return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
 }
 

@@ -25,13 +25,15 @@ public:
     }
     // Adds a reference of its own.
     static ComPtr share(Interface* pointer) {
-        if (pointer)
+        if (pointer) {
             pointer->AddRef();
+        }
         return adopt(pointer);
     }
     ComPtr(const ComPtr& other) : pointer_(other.pointer_) {
-        if (pointer_)
+        if (pointer_) {
             pointer_->AddRef();
+        }
     }
     ComPtr(ComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
     ComPtr& operator=(ComPtr other) noexcept {
@@ -52,16 +54,18 @@ public:
     void** putVoid() { return reinterpret_cast<void**>(put()); }
 
     void reset() {
-        if (pointer_)
+        if (pointer_) {
             std::exchange(pointer_, nullptr)->Release();
+        }
     }
 
     template <typename Other>
     ComPtr<Other> query(REFIID iid, HRESULT* result = nullptr) const {
         ComPtr<Other> other;
         const HRESULT hr = pointer_ ? pointer_->QueryInterface(iid, other.putVoid()) : E_POINTER;
-        if (result)
+        if (result) {
             *result = hr;
+        }
         return other;
     }
 

@@ -37,8 +37,9 @@ std::shared_ptr<Contact> ComContactList::item(std::int32_t index) const {
     const Variant item =
         callWithIndex(object_.get(), ids_->idOf(object_.get(), member::kItem), index, context);
     auto contact = toObject(item.get(), context);
-    if (!contact)
+    if (!contact) {
         throw Error(errc::kNullObject, context + u": the messenger client gave no contact.");
+    }
     return std::make_shared<ComContact>(std::move(contact), ids_);
 }
 
@@ -49,8 +50,9 @@ ComConversationWindow::ComConversationWindow(ComPtr<IDispatch> object,
 std::shared_ptr<ContactList> ComConversationWindow::contacts() const {
     const std::u16string context = u"Reading Contacts";
     auto list = toObject(read(object_.get(), *ids_, member::kContacts).get(), context);
-    if (!list)
+    if (!list) {
         throw Error(errc::kNullObject, context + u": the messenger client gave no contacts.");
+    }
     return std::make_shared<ComContactList>(std::move(list), ids_);
 }
 

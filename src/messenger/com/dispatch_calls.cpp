@@ -20,14 +20,17 @@ public:
     EXCEPINFO* get() { return &record_; }
 
     Error error(const std::u16string& context) {
-        if (record_.pfnDeferredFillIn)
+        if (record_.pfnDeferredFillIn) {
             record_.pfnDeferredFillIn(&record_);
+        }
         const HRESULT number = record_.scode != 0 ? record_.scode : DISP_E_EXCEPTION;
         std::u16string description = toU16String(record_.bstrDescription);
-        if (description.empty())
+        if (description.empty()) {
             description = systemMessage(number);
-        if (description.empty())
+        }
+        if (description.empty()) {
             description = u"The messenger client raised an undescribed exception.";
+        }
         return Error(static_cast<std::int32_t>(number), context + u": " + description);
     }
 
@@ -37,8 +40,9 @@ private:
 
 Variant invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS& parameters, bool wantResult,
                const std::u16string& context) {
-    if (!object)
+    if (!object) {
         throw Error(errc::kNullObject, context + u": the messenger client gave no object.");
+    }
     Variant result;
     ExceptionRecord exception;
     UINT badArgument = 0;
@@ -47,15 +51,17 @@ Variant invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS& parameters,
     const HRESULT hr =
         object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
                        wantResult ? result.put() : nullptr, exception.get(), &badArgument);
-    if (hr == DISP_E_EXCEPTION)
+    if (hr == DISP_E_EXCEPTION) {
         throw exception.error(context);
+    }
     check(hr, context);
     return result;
 }
 
 const VARIANT& withoutVariantReference(const VARIANT& value) {
-    if (value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal)
+    if (value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal) {
         return *value.pvarVal;
+    }
     return value;
 }
 
@@ -72,10 +78,12 @@ std::u16string nameOf(const Member& member) {
 }
 
 DISPID MemberIds::idOf(IDispatch* object, const Member& member) {
-    if (const auto found = known_.find(member.name); found != known_.end())
+    if (const auto found = known_.find(member.name); found != known_.end()) {
         return found->second;
-    if (!object)
+    }
+    if (!object) {
         return member.documentedId;
+    }
     LPOLESTR names[] = {const_cast<LPOLESTR>(member.name)};
     DISPID id = DISPID_UNKNOWN;
     SetErrorInfo(0, nullptr);
@@ -86,8 +94,9 @@ DISPID MemberIds::idOf(IDispatch* object, const Member& member) {
                         u"; it is not a client version Quavel Logger can attach to.");
     }
     // A client that does not answer name lookups is taken at its documented ids.
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         id = member.documentedId;
+    }
     known_.emplace(member.name, id);
     return id;
 }
@@ -120,8 +129,9 @@ Variant callWithIndex(IDispatch* object, DISPID id, std::int32_t index,
 std::int32_t toInt32(const VARIANT& given, const std::u16string& context) {
     const VARIANT& value = withoutVariantReference(given);
     const bool byReference = (value.vt & VT_BYREF) != 0;
-    if (byReference && !value.byref)
+    if (byReference && !value.byref) {
         throw typeMismatch(context, value.vt);
+    }
     switch (value.vt & ~VT_BYREF) {
         case VT_I4: return byReference ? *value.plVal : value.lVal;
         case VT_INT: return byReference ? *value.pintVal : value.intVal;
@@ -135,10 +145,12 @@ std::int32_t toInt32(const VARIANT& given, const std::u16string& context) {
 
 std::u16string toText(const VARIANT& given, const std::u16string& context) {
     const VARIANT& value = withoutVariantReference(given);
-    if (value.vt == VT_BSTR)
+    if (value.vt == VT_BSTR) {
         return toU16String(value.bstrVal);
-    if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal)
+    }
+    if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal) {
         return toU16String(*value.pbstrVal);
+    }
     throw typeMismatch(context, value.vt);
 }
 
@@ -151,19 +163,22 @@ ComPtr<IDispatch> toObject(const VARIANT& given, const std::u16string& context) 
         case VT_DISPATCH: object = value.pdispVal; break;
         case VT_UNKNOWN: object = value.punkVal; break;
         case VT_BYREF | VT_DISPATCH:
-            if (!value.ppdispVal)
+            if (!value.ppdispVal) {
                 throw typeMismatch(context, value.vt);
+            }
             object = *value.ppdispVal;
             break;
         case VT_BYREF | VT_UNKNOWN:
-            if (!value.ppunkVal)
+            if (!value.ppunkVal) {
                 throw typeMismatch(context, value.vt);
+            }
             object = *value.ppunkVal;
             break;
         default: throw typeMismatch(context, value.vt);
     }
-    if (!object)
+    if (!object) {
         return {};
+    }
     HRESULT hr = S_OK;
     auto dispatch = ComPtr<IUnknown>::share(object).query<IDispatch>(IID_IDispatch, &hr);
     check(hr, context);

@@ -47,8 +47,9 @@ private:
 template <typename Wrapper>
 std::shared_ptr<Wrapper> wrap(ComPtr<IDispatch> object, const std::shared_ptr<MemberIds>& ids,
                               const std::u16string& eventName) {
-    if (!object)
+    if (!object) {
         throw Error(errc::kNullObject, eventName + u": the messenger client passed no object.");
+    }
     return std::make_shared<Wrapper>(std::move(object), ids);
 }
 
@@ -63,8 +64,9 @@ MessengerEvents::MessengerEvents(EventSink& sink, std::shared_ptr<MemberIds> ids
     : sink_(&sink), ids_(std::move(ids)) {}
 
 HRESULT MessengerEvents::QueryInterface(REFIID iid, void** object) {
-    if (!object)
+    if (!object) {
         return E_POINTER;
+    }
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kMessengerEvents) {
         *object = static_cast<IDispatch*>(this);
         AddRef();
@@ -80,21 +82,24 @@ ULONG MessengerEvents::AddRef() {
 
 ULONG MessengerEvents::Release() {
     const ULONG left = --references_;
-    if (left == 0)
+    if (left == 0) {
         delete this;
+    }
     return left;
 }
 
 HRESULT MessengerEvents::GetTypeInfoCount(UINT* count) {
-    if (!count)
+    if (!count) {
         return E_POINTER;
+    }
     *count = 0;
     return S_OK;
 }
 
 HRESULT MessengerEvents::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info)
+    if (info) {
         *info = nullptr;
+    }
     return E_NOTIMPL;
 }
 
@@ -104,12 +109,15 @@ HRESULT MessengerEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
 
 HRESULT MessengerEvents::Invoke(DISPID id, REFIID iid, LCID, WORD, DISPPARAMS* parameters,
                                 VARIANT* result, EXCEPINFO*, UINT*) {
-    if (iid != IID_NULL)
+    if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
-    if (result)
+    }
+    if (result) {
         VariantInit(result);
-    if (!sink_)
+    }
+    if (!sink_) {
         return S_OK;
+    }
     try {
         DISPPARAMS none{};
         deliver(id, parameters ? *parameters : none);
@@ -169,8 +177,9 @@ void MessengerEvents::deliver(DISPID id, const DISPPARAMS& parameters) {
 
 void MessengerEvents::report(const Error& error) {
     try {
-        if (sink_)
+        if (sink_) {
             sink_->clientFailed(error);
+        }
     } catch (...) {
         // A failing report must not cross back into the client either.
     }
