@@ -50,7 +50,8 @@ inner() {
     wait_journal "MyStatus 10"
     echo quit >>"$commands"
     wait_journal quit
-    wait_until 30 eval '! pgrep -f standin_server.exe > /dev/null'
+    # The stand-in's own process (its Windows path), not this script's arguments.
+    wait_until 30 eval "! pgrep -f 'C:.standin.standin_server' > /dev/null"
     choose_status 0  # Online, with the client gone
     report=$(find_window 20 '^Quavel Logger$')
     echo "reported: $(tr -d '\r' <app.err)"

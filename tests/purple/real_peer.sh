@@ -103,10 +103,10 @@ wait_until 60 eval "read_log_lines | grep -q '^<peer'"
 kill -STOP "$finch_pid"
 [[ $(ps -o stat= -p "$finch_pid") == T* ]]
 answered=$(timeout 30 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
-# Held stopped past the program's patience (3 s): what is tested, not a wait.
-sleep 3
-kill -CONT "$finch_pid"
+# Held stopped until the whole crowd has signed in and changed: their
+# changes wait for the client, and pour in at once when it goes on.
 wait_until 60 grep -q 'signed in' "$work/crowd.out"
+kill -CONT "$finch_pid"
 touch "$work/crowd.stop"
 wait "$crowd_pid"
 wait_until 60 eval '(($(read_log_lines | grep -c "^<peer.*Appear Offline$") >= QUAVEL_CROWD))'

@@ -6,6 +6,7 @@
 #   start_finch / stop_finch, purple METHOD ARGS..., world_stop
 world_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 python=/usr/bin/python3
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait.sh"
 
 world_start() {
     world=$1
@@ -53,21 +54,21 @@ purple() {
         /im/pidgin/purple/PurpleObject "im.pidgin.purple.PurpleInterface.$1" "${@:2}" 2>/dev/null
 }
 
+# Whether Finch is signed in with bob and the crowd on its list.
+finch_signed_in() {
+    account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
+    [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
+        [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
+        [ "$(purple PurpleFindBuddy "int32:$account" "string:peer$crowd@localhost" | awk '{print $2}')" != 0 ]
+}
+
 # Starts Finch; ready when alice is connected and bob and the last peer are
 # on her list, waiting up to QUAVEL_SIGNIN_SECONDS (60). Sets $account.
 start_finch() {
     # Under a shell of its own: tmux continues a pane's process that stops,
     # and kill -STOP must hold.
     tmux -L "$QUAVEL_TMUX" new-session -d -x 120 -y 40 "finch -c $world/finch; :"
-    for _ in $(seq 1 $((${QUAVEL_SIGNIN_SECONDS:-60} * 5))); do
-        account=$(purple PurpleAccountsGetAllActive | awk '/int32/ {print $2; exit}' || true)
-        if [ -n "$account" ] && [ "$(purple PurpleAccountIsConnected "int32:$account" | awk '{print $2}')" = 1 ] &&
-            [ "$(purple PurpleFindBuddy "int32:$account" string:bob@localhost | awk '{print $2}')" != 0 ] &&
-            [ "$(purple PurpleFindBuddy "int32:$account" "string:peer$crowd@localhost" | awk '{print $2}')" != 0 ]; then
-            return 0
-        fi
-        sleep 0.2
-    done
+    wait_until "${QUAVEL_SIGNIN_SECONDS:-60}" finch_signed_in && return 0
     echo "Finch did not sign in"; return 1
 }
 

@@ -2,14 +2,7 @@
 # virtual display. Each takes the main window from $window. Every wait is
 # for something to happen, with a deadline.
 
-# Runs the command until it succeeds, for up to $1 seconds.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    until "${@:2}"; do
-        ((SECONDS < deadline)) || { echo "gave up waiting for: ${*:2}" >&2; return 1; }
-        sleep 0.1
-    done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
 
 # Starts the window manager; ready once it has said so on the root window.
 start_wm() {
