@@ -46,9 +46,12 @@ file(WRITE ${QUAVEL_PACKAGE_DIR}/changelog
     "quavel-logger (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
     "  * Packaged with CPack from the project's own build.\n\n"
     " -- Quavel Logger authors <maintainers@example.org>  ${QUAVEL_PACKAGE_DATE}\n")
+# The manual page names the version the project gives, as --version does.
+configure_file(${PROJECT_SOURCE_DIR}/packaging/quavel-logger.1 ${QUAVEL_PACKAGE_DIR}/quavel-logger.1
+    @ONLY)
 find_program(GZIP gzip REQUIRED)
 foreach(file changelog:${QUAVEL_PACKAGE_DIR}/changelog
-             quavel-logger.1:${PROJECT_SOURCE_DIR}/packaging/quavel-logger.1)
+             quavel-logger.1:${QUAVEL_PACKAGE_DIR}/quavel-logger.1)
     string(REPLACE ":" ";" pair ${file})
     list(GET pair 0 name)
     list(GET pair 1 source)
