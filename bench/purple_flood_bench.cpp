@@ -22,12 +22,11 @@
 #include <QThread>
 #include <QTimer>
 
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <time.h>
 
 #include "eventlog/clock.h"
 #include "eventlog/log_view.h"

@@ -13,10 +13,10 @@
 #include "support/test_window.h"
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <csignal>
 #endif
 
 using eventlog::LogFile;

@@ -7,10 +7,10 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include <algorithm>
+
 #include "eventlog/log_line.h"
 #include "eventlog/log_view.h"
-
-#include <algorithm>
 
 using eventlog::LogView;
 using namespace Qt::StringLiterals;

@@ -11,9 +11,9 @@
 #include "support/test_window.h"
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <csignal>
 #endif
 
 using testsupport::TestWindow;

@@ -1,12 +1,12 @@
 #include "eventlog/line_layout.h"
 
-#include "eventlog/log_line.h"
-
 #include <QPainter>
 #include <QTextOption>
 #include <QtMath>
 
 #include <algorithm>
+
+#include "eventlog/log_line.h"
 
 namespace eventlog {
 

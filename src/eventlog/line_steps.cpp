@@ -1,8 +1,8 @@
 #include "eventlog/line_steps.h"
 
-#include "eventlog/line_layout.h"
-
 #include <algorithm>
+
+#include "eventlog/line_layout.h"
 
 namespace eventlog {
 

@@ -1,8 +1,5 @@
 #include "eventlog/log_view.h"
 
-#include "eventlog/line_break.h"
-#include "eventlog/log_view_accessible.h"
-
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +13,9 @@
 #include <QTextOption>
 
 #include <algorithm>
+
+#include "eventlog/line_break.h"
+#include "eventlog/log_view_accessible.h"
 
 namespace eventlog {
 

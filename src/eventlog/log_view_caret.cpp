@@ -1,14 +1,13 @@
 // How the log view's caret and selection answer the keyboard and the mouse.
-#include "eventlog/log_view.h"
-
-#include "eventlog/line_steps.h"
-
 #include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTimerEvent>
+
+#include "eventlog/line_steps.h"
+#include "eventlog/log_view.h"
 
 namespace eventlog {
 

@@ -1,12 +1,11 @@
-#include "eventlog/native_file.h"
-
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
+#include "eventlog/native_file.h"
 
 namespace eventlog::native {
 

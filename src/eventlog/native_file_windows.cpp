@@ -1,7 +1,8 @@
-#include "eventlog/native_file.h"
+#include <windows.h>
 
 #include <io.h>
-#include <windows.h>
+
+#include "eventlog/native_file.h"
 
 namespace eventlog::native {
 

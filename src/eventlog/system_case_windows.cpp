@@ -1,6 +1,5 @@
-#include "eventlog/system_case.h"
-
 #include "eventlog/code_points.h"
+#include "eventlog/system_case.h"
 
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "shell/console_text.h"
-
 #include <cstdio>
+
+#include "shell/console_text.h"
 
 namespace shell {
 

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 #include "eventlog/display_text.h"
 #include "eventlog/log_file.h"
 #include "eventlog/log_saver.h"
@@ -23,8 +25,6 @@
 #include "shell/error_report.h"
 #include "shell/status_commands.h"
 #include "shell/status_names.h"
-
-#include <algorithm>
 
 namespace shell {
 

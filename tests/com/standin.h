@@ -4,13 +4,12 @@
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>
 
-#include <ocidl.h>
-#include <olectl.h>
-
 #include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
+#include <ocidl.h>
+#include <olectl.h>
 #include <string>
 #include <variant>
 #include <vector>

@@ -8,12 +8,12 @@
 //   contact-name <sign-in name> <name>       a contact's friendly name changes
 //   window-opened, window-closed             a conversation window with both contacts
 //   quit                                     the client quits, as when the user exits it
-#include "com/standin.h"
-
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <utility>
+
+#include "com/standin.h"
 
 using namespace standin;
 namespace event = messenger::com::event;

@@ -1,8 +1,7 @@
 #include "messenger/com/com_error.h"
 
-#include <oleauto.h>
-
 #include <cstdio>
+#include <oleauto.h>
 
 #include "messenger/com/com_handles.h"
 

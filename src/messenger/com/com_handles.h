@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <oleauto.h>
-
 #include <string>
 #include <utility>
 

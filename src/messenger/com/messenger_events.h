@@ -3,10 +3,9 @@
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>
 
-#include <oleauto.h>
-
 #include <atomic>
 #include <memory>
+#include <oleauto.h>
 
 #include "messenger/client.h"
 #include "messenger/com/com_handles.h"
