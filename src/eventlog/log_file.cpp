@@ -1,11 +1,13 @@
 #include "eventlog/log_file.h"
 
+#include "eventlog/native_file.h"
 #include "eventlog/time_format.h"
 
 namespace eventlog {
 
 std::unique_ptr<LogFile> LogFile::open(const QString& path, const QLocale& locale, QString* reason,
                                        Timing timing) {
+    native::keepBrokenPipesFromEndingTheProgram();
     std::optional<AppendTarget> target = openForAppend(path, reason);
     if (!target) {
         return nullptr;
@@ -37,10 +39,15 @@ void LogFile::append(const QString& line, QDate date) {
     // The first line of this turn: the rest of the turn's lines join it.
     const bool first = burst_.isEmpty();
     if (date.isValid()) {
-        if (lastDate_.isValid() && date != lastDate_) {
-            burst_ << QStringLiteral("Date changed to ") + formatShortDate(date, locale_);
+        if (date != lastDate_) {
+            const QString shown = formatShortDate(date, locale_);
+            if (lastDate_.isValid()) {
+                burst_ << QStringLiteral("Date changed to ") + shown;
+            }
+            // What a file started anew begins with: the times in it need a date.
+            continuedLine_ = QStringLiteral("Log continued on ") + shown;
+            lastDate_ = date;
         }
-        lastDate_ = date;
     }
     burst_ << line;
     if (first) {
@@ -50,11 +57,7 @@ void LogFile::append(const QString& line, QDate date) {
 
 void LogFile::handOver() {
     if (!burst_.isEmpty()) {
-        // What a file started anew begins with: the times in it need a date.
-        writer_->write(std::exchange(burst_, {}), lastDate_.isValid()
-                                                      ? QStringLiteral("Log continued on ") +
-                                                            formatShortDate(lastDate_, locale_)
-                                                      : QString());
+        writer_->write(std::exchange(burst_, {}), continuedLine_);
     }
 }
 

@@ -56,6 +56,7 @@ private:
     QString path_;
     QLocale locale_;
     QDate lastDate_;
+    QString continuedLine_;  // the first line of a file started anew
     QStringList burst_;
     std::unique_ptr<LogFileWriter> writer_;
 };

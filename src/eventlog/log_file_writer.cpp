@@ -19,7 +19,6 @@ QString notWrittenLine(qint64 count) {
 }  // namespace
 
 std::optional<AppendTarget> openForAppend(const QString& path, QString* reason) {
-    native::keepBrokenPipesFromEndingTheProgram();
     if (QFileInfo(path).isDir()) {
         *reason = QStringLiteral("it is a folder");
         return std::nullopt;
@@ -33,12 +32,10 @@ std::optional<AppendTarget> openForAppend(const QString& path, QString* reason) 
     if (!native::lockExclusively(*target.file, reason)) {
         return std::nullopt;
     }
-    target.size = target.file->size();
-    if (target.size > 0) {
+    if (const qint64 size = target.file->size(); size > 0) {
         QFile reader(path);
         char last = '\n';
-        if (reader.open(QIODevice::ReadOnly) && reader.seek(target.size - 1) &&
-            reader.getChar(&last)) {
+        if (reader.open(QIODevice::ReadOnly) && reader.seek(size - 1) && reader.getChar(&last)) {
             target.endsMidLine = last != '\n';
         }
     }

@@ -17,7 +17,6 @@ namespace eventlog {
 // A file opened for appending and locked for this process alone.
 struct AppendTarget {
     std::unique_ptr<QFile> file;
-    qint64 size = 0;
     // The file ends inside a line (cut by a power cut or a full disk in an
     // earlier run): what follows must start on a line of its own.
     bool endsMidLine = false;

@@ -291,9 +291,6 @@ void MainWindow::showHelp() {
 }
 
 void MainWindow::saveLogAs() {
-    if (saver_) {
-        return;  // one save at a time
-    }
     auto* dialog = new QFileDialog(this, QStringLiteral("Save Log As"));
     dialog->setObjectName(QStringLiteral("saveLogDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
