@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "messenger/client.h"
+#include "messenger/diagnosis.h"
 
 // A way to reach a real client (COM, D-Bus, ...). Each binding offers one;
 // the build chooses which bindings a program has.
@@ -36,6 +37,13 @@ struct Binding {
     // Attaches to the running client for sink; throws Error when none can be.
     std::function<std::unique_ptr<Client>(EventSink& sink, const BindingSettings& settings)>
         connect{};
+    // Writes this binding's part of the --diagnose report: what it finds of
+    // its client, then the client's events for request.watchFor, running
+    // the thread's event loop meanwhile. Never starts the client, and
+    // changes nothing in it. Reports failures in the report, not by throwing.
+    std::function<void(const BindingSettings& settings, const DiagnosisRequest& request,
+                       const ReportLine& write)>
+        diagnose{};
 };
 
 // The bindings this program was built with, in the order to try them.
