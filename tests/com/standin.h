@@ -39,11 +39,17 @@ struct World {
     // lookup, "CreateInstance"), with the description their exception record gives, if any.
     std::map<std::wstring, std::pair<HRESULT, std::wstring>> faults;
     LONG myStatus = 2;
+    // A client that answers at the documented ids, as one that does not answer name lookups must.
+    bool documentedIds = false;
     std::map<DWORD, ComPtr<IDispatch>> subscribers;  // by cookie
     DWORD nextCookie = 1;
 };
 inline World world;
 inline std::atomic<int> liveObjects{0};
+
+// The stand-in's dispatch ids are the documented ones shifted, so that a test fails wherever the program
+// assumes an id instead of asking the object.
+inline constexpr DISPID kIdShift = 7000;
 
 // The planned failure of a call, described in its exception record where planned so; else S_OK.
 inline HRESULT planned(const std::wstring& call, EXCEPINFO* record = nullptr) {
@@ -105,8 +111,33 @@ public:
         return left;
     }
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 1;
+        return S_OK;
+    }
+    // Its members as a real client's type information gives them.
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        *info = nullptr;
+        if (index != 0) {
+            return DISP_E_BADINDEX;
+        }
+        static PARAMDATA index_{const_cast<OLECHAR*>(L"Index"), VT_I4};
+        std::vector<METHODDATA> methods;
+        for (const auto& [id, member] : members_) {
+            const auto name = const_cast<OLECHAR*>(member.name);
+            const auto slot = static_cast<UINT>(methods.size() + 7);  // after IUnknown's and IDispatch's
+            if (member.call) {
+                methods.push_back({name, &index_, id, slot, CC_STDCALL, 1, DISPATCH_METHOD, VT_VARIANT});
+            } else if (member.get) {
+                methods.push_back({name, nullptr, id, slot, CC_STDCALL, 0, DISPATCH_PROPERTYGET, VT_VARIANT});
+            }
+            if (member.put) {
+                methods.push_back({name, &index_, id, slot + 1, CC_STDCALL, 1, DISPATCH_PROPERTYPUT, VT_EMPTY});
+            }
+        }
+        INTERFACEDATA table{methods.data(), static_cast<UINT>(methods.size())};
+        return CreateDispTypeInfo(&table, LOCALE_USER_DEFAULT, info);
+    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         HRESULT result = planned(L"names");
         for (UINT i = 0; i < count && SUCCEEDED(result); ++i) {
@@ -119,7 +150,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* given, VARIANT* result,
                                      EXCEPINFO* record, UINT*) override {
-        const auto found = members_.find(id);
+        auto found = members_.find(world.documentedIds ? id + kIdShift : id);
+        found = found == members_.end() ? members_.find(id) : found;
         if (iid != IID_NULL || found == members_.end() || !given) {
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -199,22 +231,31 @@ inline ComPtr<IDispatch> newObject(std::map<DISPID, Member> members) {
     return ComPtr<IDispatch>::adopt(new Object(std::move(members)));
 }
 
-inline ComPtr<IDispatch> newContact(std::wstring signinName, std::wstring friendlyName, LONG status) {
-    return newObject({{1536, {L"FriendlyName", [=] { return Value(friendlyName); }}},
-                      {1537, {L"Status", [=] { return Value(status); }}},
-                      {1538, {L"SigninName", [=] { return Value(signinName); }}}});
+inline DISPID idOf(const messenger::com::Member& member) {
+    return member.documentedId + kIdShift;
 }
 
-inline ComPtr<IDispatch> newWindow(std::vector<ComPtr<IDispatch>> contacts) {
+namespace member = messenger::com::member;
+
+inline ComPtr<IDispatch> newContact(std::wstring signinName, std::wstring friendlyName, LONG status) {
+    return newObject({{idOf(member::kFriendlyName), {L"FriendlyName", [=] { return Value(friendlyName); }}},
+                      {idOf(member::kStatus), {L"Status", [=] { return Value(status); }}},
+                      {idOf(member::kSigninName), {L"SigninName", [=] { return Value(signinName); }}}});
+}
+
+// A collection of contacts, as the client hands them out.
+inline ComPtr<IDispatch> newCollection(std::vector<ComPtr<IDispatch>> contacts) {
     const auto count = static_cast<LONG>(contacts.size());
     const auto item = [=](LONG index) {
         return Value(index >= 0 && index < count ? contacts[index] : ComPtr<IDispatch>());
     };
+    return newObject({{idOf(member::kCount), {L"Count", [=] { return Value(count); }}},
+                      {idOf(member::kItem), {L"Item", {}, {}, item}}});
+}
+
+inline ComPtr<IDispatch> newWindow(std::vector<ComPtr<IDispatch>> contacts) {
     // A fresh collection on every read, as a client may hand out.
-    return newObject({{2057, {L"Contacts", [=] {
-                                  return Value(newObject({{1792, {L"Count", [=] { return Value(count); }}},
-                                                          {DISPID_VALUE, {L"Item", {}, {}, item}}}));
-                              }}}});
+    return newObject({{idOf(member::kContacts), {L"Contacts", [=] { return Value(newCollection(contacts)); }}}});
 }
 
 struct Argument {
@@ -243,8 +284,59 @@ inline void raise(DISPID id, const std::vector<Argument>& arguments) {
     }
 }
 
+// The client's events as its type library declares them: name, id, and argument types in order.
+struct EventDeclaration {
+    const wchar_t* name;
+    DISPID id;
+    std::vector<std::pair<const wchar_t*, VARTYPE>> arguments;
+};
+inline const std::vector<EventDeclaration>& eventDeclarations() {
+    namespace event = messenger::com::event;
+    static const std::vector<EventDeclaration> declarations{
+        {L"OnContactFriendlyNameChange",
+         event::kOnContactFriendlyNameChange,
+         {{L"hr", VT_I4}, {L"pContact", VT_DISPATCH}, {L"bstrPrevFriendlyName", VT_BSTR}}},
+        {L"OnMyFriendlyNameChange",
+         event::kOnMyFriendlyNameChange,
+         {{L"hr", VT_I4}, {L"bstrPrevFriendlyName", VT_BSTR}}},
+        {L"OnContactStatusChange", event::kOnContactStatusChange, {{L"pContact", VT_DISPATCH}, {L"mStatus", VT_I4}}},
+        {L"OnMyStatusChange", event::kOnMyStatusChange, {{L"hr", VT_I4}, {L"mMyStatus", VT_I4}}},
+        {L"OnIMWindowCreated", event::kOnIMWindowCreated, {{L"pIMWindow", VT_DISPATCH}}},
+        {L"OnIMWindowDestroyed", event::kOnIMWindowDestroyed, {{L"pIMWindow", VT_DISPATCH}}},
+    };
+    return declarations;
+}
+
+inline HRESULT declareEvents(ICreateTypeInfo* events) {
+    HRESULT hr = S_OK;
+    UINT index = 0;
+    for (const EventDeclaration& declared : eventDeclarations()) {
+        std::vector<ELEMDESC> parameters(declared.arguments.size());
+        std::vector<LPOLESTR> names{const_cast<LPOLESTR>(declared.name)};
+        for (std::size_t i = 0; i < parameters.size(); ++i) {
+            parameters[i].tdesc.vt = declared.arguments[i].second;
+            parameters[i].paramdesc.wParamFlags = PARAMFLAG_FIN;
+            names.push_back(const_cast<LPOLESTR>(declared.arguments[i].first));
+        }
+        FUNCDESC function{};
+        function.memid = declared.id;
+        function.funckind = FUNC_DISPATCH;
+        function.invkind = INVOKE_FUNC;
+        function.callconv = CC_STDCALL;
+        function.cParams = static_cast<SHORT>(parameters.size());
+        function.lprgelemdescParam = parameters.data();
+        function.elemdescFunc.tdesc.vt = VT_VOID;
+        if (FAILED(hr = events->AddFuncDesc(index, &function)) ||
+            FAILED(hr = events->SetFuncAndParamNames(index, names.data(), static_cast<UINT>(names.size())))) {
+            return hr;
+        }
+        ++index;
+    }
+    return hr;
+}
+
 // Registers a type library for the client's event interface, as the client's installation does, so the
-// system can marshal it.
+// system can marshal it and a diagnosis can name its events.
 inline HRESULT registerEventInterface(const wchar_t* path) {
     ComPtr<ICreateTypeLib2> library;
     ComPtr<ICreateTypeInfo> events;
@@ -253,8 +345,8 @@ inline HRESULT registerEventInterface(const wchar_t* path) {
     if (SUCCEEDED(hr) && SUCCEEDED(hr = library->SetGuid(kMessengerEvents)) &&
         SUCCEEDED(
             hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"DMessengerEvents"), TKIND_DISPATCH, events.put())) &&
-        SUCCEEDED(hr = events->SetGuid(kMessengerEvents)) && SUCCEEDED(hr = events->LayOut()) &&
-        SUCCEEDED(hr = library->SaveAllChanges())) {
+        SUCCEEDED(hr = events->SetGuid(kMessengerEvents)) && SUCCEEDED(hr = declareEvents(events.get())) &&
+        SUCCEEDED(hr = events->LayOut()) && SUCCEEDED(hr = library->SaveAllChanges())) {
         hr = LoadTypeLibEx(path, REGKIND_REGISTER, saved.put());
     }
     return hr;

@@ -52,9 +52,10 @@ std::vector<std::pair<DISPID, std::vector<Argument>>> pending;  // raised once t
 ComPtr<IDispatch> contactObject(const std::wstring& signinName) {
     auto& object = contactObjects[signinName];
     if (!object) {
-        object = newObject({{1536, {L"FriendlyName", [=] { return Value(contacts[signinName].friendlyName); }}},
-                            {1537, {L"Status", [=] { return Value(contacts[signinName].status); }}},
-                            {1538, {L"SigninName", [=] { return Value(signinName); }}}});
+        object = newObject(
+            {{idOf(member::kFriendlyName), {L"FriendlyName", [=] { return Value(contacts[signinName].friendlyName); }}},
+             {idOf(member::kStatus), {L"Status", [=] { return Value(contacts[signinName].status); }}},
+             {idOf(member::kSigninName), {L"SigninName", [=] { return Value(signinName); }}}});
     }
     return object;
 }
@@ -131,16 +132,23 @@ int main(int argc, char** argv) {
     if (argc > 1 && _stricmp(argv[1], "/RegServer") == 0) {
         return registerServer();
     }
-    const auto messenger = newObject({{1304, {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
-                                      {1282, {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
-                                      {1305,
-                                       {L"MyStatus", [] { return Value(world.myStatus); },
-                                        [](LONG to) {
-                                            journal("MyStatus " + std::to_string(to));
-                                            // The client answers a change with its event, once the call is over.
-                                            world.myStatus = to;
-                                            pending.push_back({event::kOnMyStatusChange, {{0L}, {to}}});
-                                        }}}});
+    const auto everyone = [] {
+        return Value(newCollection({contactObject(L"bob@example.com"), contactObject(L"carol@example.com")}));
+    };
+    // Members the program does not use, which a diagnosis reads: the user's contacts and open windows.
+    const auto messenger =
+        newObject({{idOf(member::kMySigninName), {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
+                   {idOf(member::kMyFriendlyName), {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
+                   {8001, {L"MyContacts", everyone}},
+                   {8002, {L"IMWindows", [] { return Value(newCollection({conversation()})); }}},
+                   {idOf(member::kMyStatus),
+                    {L"MyStatus", [] { return Value(world.myStatus); },
+                     [](LONG to) {
+                         journal("MyStatus " + std::to_string(to));
+                         // The client answers a change with its event, once the call is over.
+                         world.myStatus = to;
+                         pending.push_back({event::kOnMyStatusChange, {{0L}, {to}}});
+                     }}}});
     DWORD cookie = 0;
     if (FAILED(CoRegisterClassObject(messenger::com::kMessengerClass, messenger.get(), CLSCTX_LOCAL_SERVER,
                                      REGCLS_MULTIPLEUSE, &cookie))) {

@@ -67,11 +67,12 @@ public:
 
 private:
     void publish() {
-        const auto messenger = newObject(
-            {{1304, {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
-             {1282, {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
-             {1305, {L"MyStatus", [] { return Value(world.myStatus); }, [](LONG to) { world.myStatus = to; }}},
-             {kRun, {L"StandinRun", [this] { return (*work_)(), Value(0L); }}}});
+        const auto messenger =
+            newObject({{idOf(member::kMySigninName), {L"MySigninName", [] { return Value(L"alice@example.com"); }}},
+                       {idOf(member::kMyFriendlyName), {L"MyFriendlyName", [] { return Value(L"Alice"); }}},
+                       {idOf(member::kMyStatus),
+                        {L"MyStatus", [] { return Value(world.myStatus); }, [](LONG to) { world.myStatus = to; }}},
+                       {kRun, {L"StandinRun", [this] { return (*work_)(), Value(0L); }}}});
         // A class that fails to register shows as "no client installed".
         CoRegisterClassObject(kMessengerClass, messenger.get(), CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
                               REGCLS_MULTIPLEUSE, &cookie_);
@@ -207,6 +208,7 @@ void callsAndTheirFailures(Server&, RecordingSink& sink) {
     };
     for (const auto& [name, faults, expected] : rows) {
         world.faults = faults;
+        world.documentedIds = world.faults.contains(L"names");
         world.myStatus = 2;
         expect(attachReadWrite(sink), expected, name);
     }

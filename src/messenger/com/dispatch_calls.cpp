@@ -78,7 +78,8 @@ std::u16string nameOf(const Member& member) {
 }
 
 DISPID MemberIds::idOf(IDispatch* object, const Member& member) {
-    if (const auto found = known_.find(member.name); found != known_.end()) {
+    const std::pair<ObjectKind, std::wstring> key{member.kind, member.name};
+    if (const auto found = known_.find(key); found != known_.end()) {
         return found->second;
     }
     if (!object) {
@@ -97,7 +98,7 @@ DISPID MemberIds::idOf(IDispatch* object, const Member& member) {
     if (FAILED(hr)) {
         id = member.documentedId;
     }
-    known_.emplace(member.name, id);
+    known_.emplace(key, id);
     return id;
 }
 

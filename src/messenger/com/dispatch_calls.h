@@ -15,14 +15,15 @@
 // marshaller across processes, not the client's type library.
 namespace messenger::com {
 
-// The dispatch id of each member, checked once: the client's answer to a
-// name lookup where it gives one, else the documented id.
+// The dispatch id of each member, looked up by name on the first object of
+// its kind and kept: the client's answer where it gives one, else the
+// documented id.
 class MemberIds {
 public:
     DISPID idOf(IDispatch* object, const Member& member);
 
 private:
-    std::map<std::wstring, DISPID> known_;
+    std::map<std::pair<ObjectKind, std::wstring>, DISPID> known_;
 };
 
 Variant getProperty(IDispatch* object, DISPID id, const std::u16string& context);

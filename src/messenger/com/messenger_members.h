@@ -18,25 +18,29 @@ inline constexpr CLSID kMessengerClass = {
 inline constexpr IID kMessengerEvents = {
     0xC9A6A6B6, 0x9BC1, 0x43A5, {0xB0, 0x6B, 0xE5, 0x88, 0x74, 0xEE, 0xBC, 0x96}};
 
+// The kinds of object the program reads. Ids are looked up once a kind:
+// a client may give the same name different ids on different objects.
+enum class ObjectKind { Client, Contact, Collection, Window };
+
 struct Member {
+    ObjectKind kind;
     const wchar_t* name;
     DISPID documentedId;
 };
 
 namespace member {
-// The client object.
-inline constexpr Member kMySigninName{L"MySigninName", 1304};
-inline constexpr Member kMyFriendlyName{L"MyFriendlyName", 1282};
-inline constexpr Member kMyStatus{L"MyStatus", 1305};
-// A contact.
-inline constexpr Member kFriendlyName{L"FriendlyName", 1536};
-inline constexpr Member kStatus{L"Status", 1537};
-inline constexpr Member kSigninName{L"SigninName", 1538};
-// A collection of contacts.
-inline constexpr Member kCount{L"Count", 1792};
-inline constexpr Member kItem{L"Item", DISPID_VALUE};
-// A conversation window.
-inline constexpr Member kContacts{L"Contacts", 2057};
+inline constexpr Member kMySigninName{ObjectKind::Client, L"MySigninName", 1304};
+inline constexpr Member kMyFriendlyName{ObjectKind::Client, L"MyFriendlyName", 1282};
+inline constexpr Member kMyStatus{ObjectKind::Client, L"MyStatus", 1305};
+inline constexpr Member kFriendlyName{ObjectKind::Contact, L"FriendlyName", 1536};
+inline constexpr Member kStatus{ObjectKind::Contact, L"Status", 1537};
+inline constexpr Member kSigninName{ObjectKind::Contact, L"SigninName", 1538};
+inline constexpr Member kCount{ObjectKind::Collection, L"Count", 1792};
+inline constexpr Member kItem{ObjectKind::Collection, L"Item", DISPID_VALUE};
+inline constexpr Member kContacts{ObjectKind::Window, L"Contacts", 2057};
+
+inline constexpr Member kAll[] = {kMySigninName, kMyFriendlyName, kMyStatus, kFriendlyName, kStatus,
+                                  kSigninName,   kCount,          kItem,     kContacts};
 }  // namespace member
 
 namespace event {
