@@ -3,8 +3,9 @@
 # prefix the stand-in client is registered as a local server; the program,
 # started with no option, attaches to it, and COM starts it as a process of
 # its own. The stand-in's events become log lines, a status chosen through
-# the menu reaches it as a MyStatus write, and once it has quit the next
-# command reports that while the log stays.
+# the menu reaches it as a MyStatus write. When it quits, that is reported
+# while the log stays; started again by hand, it is attached again and its
+# events are logged, and the program never starts it itself.
 #   e2e_com.sh PROGRAM.exe STANDIN.exe
 set -uo pipefail
 program=$(realpath "$1")
@@ -50,13 +51,18 @@ inner() {
     wait_journal "MyStatus 10"
     echo quit >>"$commands"
     wait_journal quit
-    # The stand-in's own process (its Windows path), not this script's arguments.
-    wait_until 30 eval "! pgrep -f 'C:.standin.standin_server' > /dev/null"
-    choose_status 0  # Online, with the client gone
-    report=$(find_window 20 '^Quavel Logger$')
+    report=$(find_window 30 '^Quavel Logger$')
     echo "reported: $(tr -d '\r' <app.err)"
+    wait_caption "Alice (Offline) - Quavel Logger"
     xdotool windowactivate --sync "$report" key Escape 2>/dev/null || true
     wait_until 20 eval '! xdotool search --onlyvisible --name "^Quavel Logger$" > /dev/null'
+    # The stand-in's own process (its Windows path), not this script's arguments.
+    wait_until 30 eval "! pgrep -f 'C:.standin.standin_server' > /dev/null"
+    "$wine" 'C:\standin\standin_server.exe' >/dev/null 2>&1 &
+    wait_caption "Alice (Online) - Quavel Logger"
+    echo "contact-status carol@example.com 10" >>"$commands"
+    wait_until 30 eval 'read_log | grep -q "<carol@example.com> Changed Status To: Busy"'
+    [ "$(grep -c '^started by COM$' "$journal")" -eq 1 ]
     read_log | tr -d '\r' >log.txt
     echo "log:"; cat log.txt; echo
     local time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'
@@ -66,7 +72,9 @@ inner() {
     grep -Eq "^$time <bob@example\.com> Opened Window\$" log.txt
     grep -Eq "^$time <carol@example\.com> Opened Window\$" log.txt
     grep -Eq "^$time <alice@example\.com> Status Changed To: Busy\$" log.txt
-    [ "$(wc -l <log.txt)" -eq 5 ]  # six lines, the last without a line break
+    grep -Eq "^$time <alice@example\.com> Status Changed To: Offline\$" log.txt
+    grep -Eq "^$time <alice@example\.com> Status Changed To: Online\$" log.txt
+    [ "$(wc -l <log.txt)" -eq 8 ]  # nine lines, the last without a line break
     grep -q 'Quavel Logger: ' app.err
 }
 if [[ "${3:-}" == "--inside-display" ]]; then

@@ -2,6 +2,7 @@
 // as it starts the real client: calls and events cross processes through the system's marshaller.
 //   standin_server.exe /RegServer   registers it and the client's event interface (once per Wine prefix)
 //   standin_server.exe -Embedding   how COM starts it: serves until told to quit
+//   standin_server.exe              as a user starts the client: the same
 // Beside the executable it keeps standin.journal, what was asked of it, and reads standin.commands, what to
 // do next, one line each, as a test appends them:
 //   contact-status <sign-in name> <status>   a contact's status changes
@@ -154,6 +155,10 @@ int main(int argc, char** argv) {
                                      REGCLS_MULTIPLEUSE, &cookie))) {
         return 3;
     }
+    // COM starts a local server with -Embedding; a test starts it without.
+    const bool startedByCom =
+        argc > 1 && (_stricmp(argv[1], "-Embedding") == 0 || _stricmp(argv[1], "/Embedding") == 0);
+    journal(startedByCom ? "started by COM" : "started by hand");
     journal("serving");
     SetTimer(nullptr, 0, 100, nullptr);
     std::size_t linesDone = 0;

@@ -9,12 +9,6 @@ namespace messenger::com {
 
 namespace {
 
-std::u16string hexNumber(HRESULT hr) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "0x%08lX", static_cast<unsigned long>(hr));
-    return std::u16string(digits, digits + std::char_traits<char>::length(digits));
-}
-
 // The description the failing call left behind, if any; taking it clears it.
 std::u16string takeErrorInfoDescription() {
     ComPtr<IErrorInfo> info;
@@ -29,6 +23,12 @@ std::u16string takeErrorInfoDescription() {
 }
 
 }  // namespace
+
+std::u16string hexNumber(HRESULT hr) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "0x%08lX", static_cast<unsigned long>(hr));
+    return std::u16string(digits, digits + std::char_traits<char>::length(digits));
+}
 
 std::u16string systemMessage(HRESULT hr) {
     wchar_t* buffer = nullptr;

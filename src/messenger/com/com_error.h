@@ -22,6 +22,9 @@ inline std::u16string decimalText(long long number) {
     return std::u16string(digits.begin(), digits.end());
 }
 
+// A result code as text, as in 0x80040154.
+std::u16string hexNumber(HRESULT hr);
+
 // The system's message for a result code, without its line break; empty
 // where the system has none.
 std::u16string systemMessage(HRESULT hr);
