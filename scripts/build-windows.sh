@@ -164,6 +164,7 @@ cmake -S . -B build-windows -G Ninja \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
     -DCMAKE_BUILD_TYPE=Release \
     -DQUAVEL_WARNINGS_AS_ERRORS=ON \
+    -DQUAVEL_PROGRAM_LTO=ON \
     -DQUAVEL_BUILD_TESTS="$with_tests" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$project/tests/support/wine_run.sh;$project/build-windows/wine-prefix" \
     >/dev/null
