@@ -63,6 +63,17 @@ inner() {
     echo "contact-status carol@example.com 10" >>"$commands"
     wait_until 30 eval 'read_log | grep -q "<carol@example.com> Changed Status To: Busy"'
     [ "$(grep -c '^started by COM$' "$journal")" -eq 1 ]
+    # A diagnosis beside the attached program, names hidden.
+    "$wine" "$program" --diagnose --diagnose-seconds 8 >report.txt 2>&1 &
+    diagnosis=$!
+    wait_journal "subscribers 2"
+    echo "contact-name bob@example.com Bobby" >>"$commands"
+    wait "$diagnosis"
+    tr -d '\r' <report.txt >report
+    echo "report:"; cat report
+    grep -q "^+[0-9.]* s  id 1028 OnContactFriendlyNameChange, 3 arguments: VT_I4 0, VT_DISPATCH, VT_BSTR <text 1>" report
+    grep -q "^    Contacts: id 9057; documented id 2057" report
+    ! grep -Eiq "example\.com|alice|bob|carol" report
     read_log | tr -d '\r' >log.txt
     echo "log:"; cat log.txt; echo
     local time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'

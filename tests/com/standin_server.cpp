@@ -92,6 +92,11 @@ bool catchUp(std::size_t& linesDone) {
     for (auto& [id, arguments] : std::exchange(pending, {})) {
         raise(id, arguments);
     }
+    // So a test can wait for a program to have subscribed.
+    static std::size_t subscribers = 0;
+    if (std::exchange(subscribers, world.subscribers.size()) != world.subscribers.size()) {
+        journal("subscribers " + std::to_string(subscribers));
+    }
     std::vector<std::string> lines;
     if (std::FILE* file = _wfopen(besideMe(L"standin.commands").c_str(), L"r")) {
         for (char line[512]; std::fgets(line, sizeof line, file);) {
