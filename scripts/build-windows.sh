@@ -65,7 +65,7 @@ qt_options=(
     -DFEATURE_systemtrayicon=OFF
     -DFEATURE_graphicsview=OFF -DFEATURE_style_stylesheet=OFF -DFEATURE_calendarwidget=OFF
     -DFEATURE_mdiarea=OFF -DFEATURE_wizard=OFF -DFEATURE_colordialog=OFF -DFEATURE_fontdialog=OFF
-    -DFEATURE_inputdialog=OFF -DFEATURE_errormessage=OFF -DFEATURE_progressdialog=OFF
+    -DFEATURE_errormessage=OFF -DFEATURE_progressdialog=OFF
     -DFEATURE_toolbox=OFF -DFEATURE_lcdnumber=OFF -DFEATURE_dial=OFF -DFEATURE_keysequenceedit=OFF
     -DFEATURE_fontcombobox=OFF -DFEATURE_splashscreen=OFF -DFEATURE_syntaxhighlighter=OFF
     -DFEATURE_tablewidget=OFF
