@@ -31,6 +31,15 @@ private slots:
             {"--account alice@example.org", Action::Run, ""},
             {"--account", Action::Fail, "Missing value after '--account'"},
             {"--demo --account a@b", Action::Fail, "--account needs an account name and does not apply with --demo"},
+            // The report, of the chosen binding or of those tried in turn.
+            {"-h", Action::ShowHelp, "--diagnose-seconds <n>"},
+            {"--diagnose --demo --diagnose-names --diagnose-seconds 3600", Action::Run, ""},
+            {"--diagnose --diagnose-seconds 0", Action::Fail,
+             "--diagnose-seconds needs a whole number of seconds from 1 to 3600, not '0'"},
+            {"--diagnose --diagnose-seconds 3601", Action::Fail, "from 1 to 3600, not '3601'"},
+            {"--demo --diagnose-names", Action::Fail, "--diagnose-names only applies with --diagnose"},
+            {"--diagnose-seconds 5", Action::Fail, "--diagnose-seconds only applies with --diagnose"},
+            {"--diagnose --log-file x", Action::Fail, "--log-file does not apply with --diagnose"},
         };
         for (const auto& row : rows) {
             QTest::newRow(row.arguments) << QString::fromLatin1(row.arguments) << row.action
@@ -58,6 +67,12 @@ private slots:
             QCOMPARE(parsed.options.chosenBinding, std::optional<std::size_t>(0));
             QVERIFY(parsed.options.clientSettings ==
                     messenger::BindingSettings({{u"seed", u"4294967295"}, {u"demo-interval", u"250"}}));
+        }
+        QCOMPARE(parsed.options.diagnosis.has_value(), action == Action::Run && arguments.startsWith(u"--diagnose"));
+        if (arguments.contains(QStringLiteral("3600")) && action == Action::Run) {
+            QCOMPARE(parsed.options.diagnosis->watchFor, std::chrono::seconds(3600));
+            QVERIFY(parsed.options.diagnosis->showNames);
+            QCOMPARE(parsed.options.chosenBinding, std::optional<std::size_t>(0));
         }
         if (action == Action::Run && arguments.startsWith(QStringLiteral("--account"))) {
             QVERIFY(parsed.options.clientSettings == messenger::BindingSettings({{u"account", u"alice@example.org"}}));

@@ -1,6 +1,7 @@
 // The built program, started as a user starts it.
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -70,6 +71,35 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(startUpLines(path), 2, 60000);
         next.kill();
         next.waitForFinished(60000);
+    }
+
+    // The report needs no display; the demo's invented names pass through
+    // the placeholders as a real client's do, shown only when asked.
+    void diagnosisOfTheDemo_data() {
+        QTest::addColumn<bool>("namesShown");
+        QTest::newRow("names hidden") << false;
+        QTest::newRow("names shown") << true;
+    }
+    void diagnosisOfTheDemo() {
+        QFETCH(bool, namesShown);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+            env.remove(QString::fromLatin1(name));
+        }
+        process.setProcessEnvironment(env);
+        const QStringList names = namesShown ? QStringList{QStringLiteral("--diagnose-names")} : QStringList{};
+        process.start(
+            QStringLiteral(QUAVEL_PROGRAM),
+            QStringLiteral("--diagnose --demo --diagnose-seconds 1 --demo-interval 20 --seed 7").split(u' ') + names);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        const QString report = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(report.contains(QStringLiteral("\n== The client chosen with --demo ==\n")) &&
+                     report.contains(QStringLiteral("\nStory: seed 7 ")) &&
+                     report.contains(QRegularExpression(QStringLiteral("\n\\+\\d+\\.\\d{3} s  \\w"))),
+                 qPrintable(report));
+        QCOMPARE(report.contains(QStringLiteral("Sam.Rivers@example.com")), namesShown);
     }
 };
 

@@ -17,6 +17,7 @@
 
 #include "messenger/binding.h"
 #include "messenger/purple/purple_client.h"
+#include "messenger/purple/purple_diagnosis.h"
 #include "messenger/purple/purple_status.h"
 #include "messenger/status_codes.h"
 
@@ -56,6 +57,7 @@ public:
     bool holding = false;
     QString holdFrom;  // holding starts with a call of this method
     QList<std::pair<QDBusMessage, QDBusConnection>> held;
+    std::pair<QString, QList<QDBusMessage>> signalsAt;  // signalled just before answering that method
 
     QString introspect(const QString&) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -86,6 +88,9 @@ private:
         const QString method = message.member().mid(6);
         const QStringList arguments = QVariant(message.arguments()).toStringList();
         calls << method + u'(' + arguments.join(u',') + u')';
+        for (const QDBusMessage& signal : method == signalsAt.first ? signalsAt.second : QList<QDBusMessage>{}) {
+            connection.send(signal);
+        }
         const QVariant reply = replies.value(method + u':' + arguments.value(0), replies.value(method));
         if (reply.toString().startsWith(u'!')) {
             connection.send(message.createErrorReply(reply.toString().mid(1), u"as you asked"_s));
@@ -147,11 +152,12 @@ class TestPurple : public QObject, public EventSink {
         QMutexLocker lock(&fake_.mutex);
         fake_.holdFrom = method;
     }
-    void signal(const QString& name, const QVariantList& arguments) {
+    static QDBusMessage signalOf(const QString& name, const QVariantList& arguments) {
         QDBusMessage message = QDBusMessage::createSignal(purple::kPath, purple::kInterface, name);
         message.setArguments(arguments);
-        service_.send(message);
+        return message;
     }
+    void signal(const QString& name, const QVariantList& arguments) { service_.send(signalOf(name, arguments)); }
     // Ready once its socket is there.
     bool startBus() {
         daemon_.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--address="_s + address_});
@@ -621,6 +627,66 @@ private slots:
         signal(u"ChatBuddyLeft"_s, {32, u"gus"_s, u""_s});  // left after it opened
         fake_.release();
         QTRY_COMPARE(events_, QStringList{u"opened:erin+gus"_s});
+    }
+
+    // The --diagnose report: what the client shows, its signals (those while
+    // it is read too) with the buddy they are about, no name or text unless
+    // asked; a hung client delays it once; no client is said plainly.
+    void diagnosis_data() {
+        QTest::addColumn<QString>("client");
+        QTest::addColumn<bool>("namesShown");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList read{u"libpurple 2.14.12, user interface gnt-purple"_s, u"Accounts: 1"_s,
+                               u"; protocol prpl-jabber; enabled; connected; status available; 1 buddy; the one"_s,
+                               u"status types (id \"name\" primitive): available \"Available\" 2\n"_s,
+                               u" s  BuddyStatusChanged*, 3 arguments (iii): 20, 22, 23; buddy "_s};
+        QTest::newRow("names hidden") << u"there"_s << false
+                                      << read + QStringList{u"Account 10: <account 1>;"_s, u"buddy <contact 1>\n"_s,
+                                                            u"BlistNodeAliased*, 2 arguments (is): 20, <text 1>\n"_s};
+        QTest::newRow("names shown") << u"there"_s << true
+                                     << read + QStringList{u"Account 10: alice@example.org/pc;"_s,
+                                                           u"buddy bob@example.org\n"_s, u"(is): 20, Bobby\n"_s};
+        QTest::newRow("hangs") << u"hangs"_s << false
+                               << QStringList{
+                                      u"No answer within 0.5 s to PurpleCoreGetVersion"_s,
+                                      u"libpurple [no answer], user interface [not asked]\nAccounts: [not asked]\n"_s};
+        QTest::newRow("not there") << u"gone"_s << false << QStringList{u"Pidgin or Finch: not on this bus"_s};
+    }
+    void diagnosis() {
+        QFETCH(QString, client);
+        QFETCH(bool, namesShown);
+        QFETCH(QStringList, expected);
+        set({{u"AccountsGetAll"_s, ints({10})},
+             {u"AccountGetProtocolId"_s, u"prpl-jabber"_s},
+             {u"StatusGetId"_s, u"available"_s}});
+        set({{u"AccountGetActiveStatus"_s, 12},
+             {u"AccountGetStatusTypes"_s, ints({503})},
+             {u"CoreGetUi"_s, u"gnt-purple"_s}});
+        set({{u"StatusTypeGetId"_s, u"available"_s},
+             {u"StatusTypeGetName"_s, u"Available"_s},
+             {u"CoreGetVersion"_s, u"2.14.12"_s}});
+        fake_.signalsAt = {
+            u"AccountGetStatusTypes"_s,
+            {signalOf(u"BuddyStatusChanged"_s, {20, 22, 23}), signalOf(u"BlistNodeAliased"_s, {20, u"Bobby"_s})}};
+        if (client == u"hangs"_s) {
+            fake_.hold();
+        } else if (client == u"gone"_s) {
+            leaveBus();
+        }
+        QString report;
+        purple::diagnose(
+            open(u"diagnosis"_s), u"the test's bus"_s, {}, {std::chrono::seconds(1), namesShown},
+            [&report](const std::u16string& line) { report += text(line) + u'\n'; },
+            std::chrono::milliseconds(client == u"hangs"_s ? 500 : kDeadlineMs));
+        QDBusConnection::disconnectFromBus(u"diagnosis"_s);
+        fake_.release();
+        QVERIFY(client != u"gone"_s || comeBack());
+        for (const QString& part : expected) {
+            QVERIFY2(report.contains(part), qPrintable(part + u"\nnot in:\n"_s + report));
+        }
+        QVERIFY2(namesShown ||
+                     !report.contains(QRegularExpression(u"alice|bob"_s, QRegularExpression::CaseInsensitiveOption)),
+                 qPrintable(report));
     }
 
     void cleanupTestCase() {

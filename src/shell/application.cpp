@@ -15,6 +15,7 @@
 #include "shell/client_choice.h"
 #include "shell/command_line.h"
 #include "shell/console_text.h"
+#include "shell/diagnosis_run.h"
 #include "shell/error_report.h"
 #include "shell/main_window.h"
 
@@ -41,7 +42,7 @@ bool canShowDialogs() {
 }  // namespace
 
 int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenShown) {
-    // The command line first: --help and --version need no display.
+    // The command line first: --help, --version and --diagnose need no display.
     const ParsedCommandLine command =
         parseCommandLine(argumentList(argc, argv), messenger::builtInBindings());
     switch (command.action) {
@@ -55,6 +56,9 @@ int runApplication(int argc, char** argv, std::function<void(MainWindow&)> whenS
         case ParsedCommandLine::Action::Run: break;
     }
     const Options& options = command.options;
+    if (options.diagnosis) {
+        return runDiagnosis(argc, argv, options, messenger::builtInBindings());
+    }
 
     QApplication app(argc, argv);
     // No display name: Qt would append it to every caption.

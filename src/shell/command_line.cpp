@@ -57,6 +57,21 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
                        "ends, even if it crashes. One program at a time writes to a file."),
         QStringLiteral("file"));
     parser.addOption(logFile);
+    const QCommandLineOption diagnose(
+        QStringLiteral("diagnose"),
+        QStringLiteral("Write a report of what Quavel Logger finds of your messenger client, and "
+                       "of the client's events for a while, to standard output, then quit. "
+                       "Names, addresses and texts are hidden."));
+    const QCommandLineOption diagnoseNames(
+        QStringLiteral("diagnose-names"),
+        QStringLiteral("With --diagnose: show names, addresses and texts as the client gives "
+                       "them."));
+    const QCommandLineOption diagnoseSeconds(
+        QStringLiteral("diagnose-seconds"),
+        QStringLiteral("With --diagnose: watch the client's events for <n> seconds, from 1 to "
+                       "3600 (default 60)."),
+        QStringLiteral("n"));
+    parser.addOptions({diagnose, diagnoseNames, diagnoseSeconds});
     for (std::size_t i : triedOnes) {
         std::for_each(bindings[i].options.begin(), bindings[i].options.end(), add);
     }
@@ -95,6 +110,32 @@ ParsedCommandLine parseCommandLine(const QStringList& arguments,
         if (result.options.logFile.isEmpty()) {
             return fail(QStringLiteral("--log-file needs the name of a file."));
         }
+    }
+    if (parser.isSet(diagnose)) {
+        // The report goes to standard output, where a redirection keeps it.
+        if (parser.isSet(logFile)) {
+            return fail(
+                QStringLiteral("--log-file does not apply with --diagnose, whose report "
+                               "goes to standard output: add '> report.txt' to keep "
+                               "it in a file."));
+        }
+        messenger::DiagnosisRequest request;
+        request.showNames = parser.isSet(diagnoseNames);
+        if (parser.isSet(diagnoseSeconds)) {
+            bool ok = false;
+            const int seconds = parser.value(diagnoseSeconds).toInt(&ok);
+            if (!ok || seconds < 1 || seconds > 3600) {
+                return fail(QStringLiteral("--diagnose-seconds needs a whole number of seconds "
+                                           "from 1 to 3600, not '%1'.")
+                                .arg(parser.value(diagnoseSeconds)));
+            }
+            request.watchFor = std::chrono::seconds(seconds);
+        }
+        result.options.diagnosis = request;
+    } else if (parser.isSet(diagnoseNames) || parser.isSet(diagnoseSeconds)) {
+        return fail(QStringLiteral("--%1 only applies with --diagnose.")
+                        .arg(parser.isSet(diagnoseNames) ? diagnoseNames.names().first()
+                                                         : diagnoseSeconds.names().first()));
     }
     QStringList choices;
     for (std::size_t i : chosenOnes) {

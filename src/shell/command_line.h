@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "messenger/binding.h"
+#include "messenger/diagnosis.h"
 
 namespace shell {
 
@@ -19,6 +20,8 @@ struct Options {
     QString logFile;
     // Values of the options of the binding chosen, or of those tried.
     messenger::BindingSettings clientSettings;
+    // --diagnose: write a report of the client instead of logging it.
+    std::optional<messenger::DiagnosisRequest> diagnosis;
 };
 
 struct ParsedCommandLine {

@@ -194,4 +194,21 @@ diff - <(since "$lines") <<END
 <dave@localhost> Status Changed To: Away
 END
 grep -q 'Your account alice@localhost was removed .*now logs dave@localhost' "$work/program.err"
+
+# The --diagnose report, names hidden, while carol changes status: dave's
+# protocol and status types, her signal, and no one's name or address.
+"$python" "$here/bob.py" carol@localhost carolpw "$QUAVEL_PORT" chat "until:$work/report.go" away > "$work/carol3.out" 2>&1 &
+carol=$!
+wait_until 60 grep -qx chat "$work/carol3.out"
+"$program" --diagnose --diagnose-seconds 5 > "$work/report.txt" &
+report=$!
+wait_until 60 grep -q '^Signals for' "$work/report.txt"
+touch "$work/report.go"
+wait "$report"
+wait "$carol"
+cat "$work/report.txt"
+grep -q '; protocol prpl-jabber; enabled; connected; status [a-z]*; 1 buddy; the one Quavel Logger would log$' "$work/report.txt"
+grep -q 'status types (id "name" primitive): available "Available" 2, ' "$work/report.txt"
+grep -q ' s  BuddyStatusChanged\*, 3 arguments (iii): [0-9, ]*; buddy <contact [0-9]*>$' "$work/report.txt"
+[ -z "$(grep -iE 'alice|bob|carol|dave|localhost' "$work/report.txt")" ]
 echo "real client: all lines as expected"

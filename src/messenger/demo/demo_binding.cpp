@@ -5,6 +5,7 @@
 #include <random>
 
 #include "messenger/binding.h"
+#include "messenger/demo/demo_diagnosis.h"
 #include "messenger/demo/demo_life.h"
 
 namespace messenger::demo {
@@ -21,6 +22,19 @@ std::optional<int> intervalIn(const std::u16string& text) {
     bool ok = false;
     const int value = QString::fromStdU16String(text).toInt(&ok);
     return ok && value >= 1 ? std::optional<int>(value) : std::nullopt;
+}
+
+// The story the options ask for: a seed given, else a new one each time.
+struct Story {
+    std::uint32_t seed;
+    int meanIntervalMs;
+};
+
+Story storyOf(const BindingSettings& settings) {
+    const auto seed = settings.find(u"seed");
+    const auto interval = settings.find(u"demo-interval");
+    return {seed == settings.end() ? std::random_device()() : seedIn(seed->second).value(),
+            interval == settings.end() ? 4000 : intervalIn(interval->second).value()};
 }
 
 // The simulated client with its life: it lives as long as the program is
@@ -63,13 +77,15 @@ Binding binding() {
                    .description = u"Attach to a built-in, simulated client instead of a real one."},
         .options = {std::move(seed), std::move(interval)},
         .connect = [](EventSink& sink, const BindingSettings& settings) -> std::unique_ptr<Client> {
-            const auto seed = settings.find(u"seed");
-            const auto interval = settings.find(u"demo-interval");
-            return std::make_unique<LivingClient>(
-                sink,
-                seed == settings.end() ? std::random_device()() : seedIn(seed->second).value(),
-                interval == settings.end() ? 4000 : intervalIn(interval->second).value());
-        }};
+            const Story story = storyOf(settings);
+            return std::make_unique<LivingClient>(sink, story.seed, story.meanIntervalMs);
+        },
+        .diagnose =
+            [](const BindingSettings& settings, const DiagnosisRequest& request,
+               const ReportLine& write) {
+                const Story story = storyOf(settings);
+                diagnose(story.seed, story.meanIntervalMs, request, write);
+            }};
 }
 
 }  // namespace messenger::demo

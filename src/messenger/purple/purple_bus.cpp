@@ -13,15 +13,6 @@ namespace {
 // outstanding replies per connection, and enough to keep the client busy.
 constexpr qsizetype kMaxInFlight = 256;
 
-// Whether a failed call timed out, as against the client quitting before
-// it answered (the bus daemon says NoReply for both).
-bool timedOut(const QDBusMessage& reply) {
-    const QString name = reply.errorName();
-    return name == QStringLiteral("org.freedesktop.DBus.Error.Timeout") ||
-           (name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") &&
-            !reply.errorMessage().contains(QStringLiteral("disconnected")));
-}
-
 // In the program's voice; the D-Bus error's name stays in parentheses for
 // whoever has to look further.
 Error failure(const QString& method, const QDBusMessage& reply) {
@@ -51,6 +42,13 @@ Error failure(const QString& method, const QDBusMessage& reply) {
 
 Error toError(std::int32_t number, const QString& text) {
     return Error(number, text.toStdU16String());
+}
+
+bool timedOut(const QDBusMessage& reply) {
+    const QString name = reply.errorName();
+    return name == QStringLiteral("org.freedesktop.DBus.Error.Timeout") ||
+           (name == QStringLiteral("org.freedesktop.DBus.Error.NoReply") &&
+            !reply.errorMessage().contains(QStringLiteral("disconnected")));
 }
 
 PurpleBus::PurpleBus(QDBusConnection connection, const QStringList& signalNames, Limits limits)

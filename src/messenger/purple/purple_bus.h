@@ -30,6 +30,10 @@ inline const QString kInterface = QStringLiteral("im.pidgin.purple.PurpleInterfa
 
 Error toError(std::int32_t number, const QString& text);
 
+// Whether a failed call timed out, as against the client quitting before
+// it answered (the bus daemon says NoReply for both).
+bool timedOut(const QDBusMessage& reply);
+
 // libpurple's D-Bus object on one bus connection. Calls never wait: each
 // answer, or the failure in its place, comes back through the event loop in
 // the order the answers come. The client's signals, its coming and going, the bus

@@ -13,7 +13,7 @@ namespace messenger::purple {
 
 namespace {
 
-const QStringList kSignals = {
+const QStringList kSignals{
     QStringLiteral("AccountStatusChanged"), QStringLiteral("AccountAliasChanged"),
     QStringLiteral("AccountSignedOn"),      QStringLiteral("AccountSignedOff"),
     QStringLiteral("AccountDisabled"),      QStringLiteral("AccountRemoved"),
@@ -24,6 +24,10 @@ const QStringList kSignals = {
     QStringLiteral("ChatBuddyJoined"),      QStringLiteral("ChatBuddyLeft")};
 
 }  // namespace
+
+const QStringList& followedSignals() {
+    return kSignals;
+}
 
 PurpleClient::PurpleClient(OpenBus openBus, EventSink& sink, const QString& accountName,
                            Timing timing)

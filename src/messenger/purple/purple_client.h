@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -194,5 +195,8 @@ private:
 };
 
 std::unique_ptr<Client> connect(EventSink& sink, const QString& accountName);
+
+// The client's signals the binding listens to.
+const QStringList& followedSignals();
 
 }  // namespace messenger::purple

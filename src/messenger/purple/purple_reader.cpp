@@ -14,6 +14,20 @@ QString withoutResource(const QString& name) {
 
 }  // namespace
 
+qsizetype accountToFollow(const QStringList& names, const QList<std::int32_t>& connected,
+                          const QString& named) {
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (named.isEmpty()
+                ? connected.value(i) != 0
+                : names[i].compare(named, Qt::CaseInsensitive) == 0 ||
+                      withoutResource(names[i]).compare(named, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    // Not signed in yet: its sign-on comes as a status change.
+    return named.isEmpty() && !names.isEmpty() ? 0 : -1;
+}
+
 PurpleReader::PurpleReader(const QString& accountName, const QHash<std::int32_t, KnownBuddy>& known)
     : accountName_(accountName), known_(known) {}
 
@@ -164,19 +178,7 @@ void PurpleReader::readAccount(CallGroup& calls, std::int32_t excluded,
 }
 
 void PurpleReader::readChosen(CallGroup& calls, const std::shared_ptr<AccountChoice>& choice) {
-    qsizetype chosen = -1;
-    for (qsizetype i = 0; i < choice->candidates.size() && chosen < 0; ++i) {
-        const QString& name = choice->names[i];
-        if (accountName_.isEmpty()
-                ? choice->connected[i] != 0
-                : name.compare(accountName_, Qt::CaseInsensitive) == 0 ||
-                      withoutResource(name).compare(accountName_, Qt::CaseInsensitive) == 0) {
-            chosen = i;
-        }
-    }
-    if (chosen < 0 && accountName_.isEmpty() && !choice->candidates.isEmpty()) {
-        chosen = 0;  // not signed in yet: its sign-on comes as a status change
-    }
+    const qsizetype chosen = accountToFollow(choice->names, choice->connected, accountName_);
     if (chosen < 0) {
         return;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,12 @@
 namespace messenger::purple {
 
 class CallGroup;
+
+// Of the active accounts' user names (and whether each is connected), the
+// one to follow: the one named, else the first connected, else the first;
+// -1 for none.
+qsizetype accountToFollow(const QStringList& names, const QList<std::int32_t>& connected,
+                          const QString& named);
 
 // Reads what an event needs into its snapshot. What never changes for a
 // handle is read once.
