@@ -79,8 +79,9 @@ install_packages cmake ninja-build dpkg-dev patch g++-mingw-w64-x86-64-posix min
 qt_source_version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev-tools)
 host_cmake_dir=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake
 compiler_version=$(dpkg-query -W -f='${Version}' g++-mingw-w64-x86-64-posix)
-# The patches applied follow from the source version (its series file).
-key=$(printf '%s\n' "$qt_source_version" "$compiler_version" "${qt_options[@]}" |
+# Debian's patches follow from the source version (its series file); ours
+# are in scripts/windows-qt.
+key=$( (printf '%s\n' "$qt_source_version" "$compiler_version" "${qt_options[@]}"; cat scripts/windows-qt/*.patch) |
     sha256sum | cut -c1-16)
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/quavel-logger
 qt_prefix=$cache/qt-$qt_source_version-mingw64-static-$key
@@ -134,6 +135,11 @@ fetch_qt_source() {
         for patch in $(sed -n 's/^\(cve-[^[:space:]#]*\).*/\1/p' debian/patches/series); do
             echo "Applying $patch"
             patch -p1 --forward --silent <"debian/patches/$patch"
+        done
+        # Then ours, for a smaller program.
+        for patch in "$project"/scripts/windows-qt/*.patch; do
+            echo "Applying $(basename "$patch")"
+            patch -p1 --forward --silent <"$patch"
         done
     )
 }

@@ -87,6 +87,17 @@ bool follow(const std::string& line) {
     return verb != "quit";
 }
 
+std::vector<std::string> commandLines() {
+    std::vector<std::string> lines;
+    if (std::FILE* file = _wfopen(besideMe(L"standin.commands").c_str(), L"r")) {
+        for (char line[512]; std::fgets(line, sizeof line, file);) {
+            lines.emplace_back(line, std::strcspn(line, "\r\n"));
+        }
+        std::fclose(file);
+    }
+    return lines;
+}
+
 // New lines of standin.commands, and the events calls left pending; false once told to quit.
 bool catchUp(std::size_t& linesDone) {
     for (auto& [id, arguments] : std::exchange(pending, {})) {
@@ -97,13 +108,7 @@ bool catchUp(std::size_t& linesDone) {
     if (std::exchange(subscribers, world.subscribers.size()) != world.subscribers.size()) {
         journal("subscribers " + std::to_string(subscribers));
     }
-    std::vector<std::string> lines;
-    if (std::FILE* file = _wfopen(besideMe(L"standin.commands").c_str(), L"r")) {
-        for (char line[512]; std::fgets(line, sizeof line, file);) {
-            lines.emplace_back(line, std::strcspn(line, "\r\n"));
-        }
-        std::fclose(file);
-    }
+    const std::vector<std::string> lines = commandLines();
     while (linesDone < lines.size()) {
         if (!follow(lines[linesDone++])) {
             return false;
@@ -166,7 +171,8 @@ int main(int argc, char** argv) {
     journal(startedByCom ? "started by COM" : "started by hand");
     journal("serving");
     SetTimer(nullptr, 0, 100, nullptr);
-    std::size_t linesDone = 0;
+    // Started again, it follows only what is asked from now on.
+    std::size_t linesDone = commandLines().size();
     for (MSG message; GetMessageW(&message, nullptr, 0, 0) > 0;) {
         if (message.message == WM_TIMER && !catchUp(linesDone)) {
             break;

@@ -44,8 +44,8 @@ bool ClientWatch::watchProcess(DWORD id) {
     if (!process_) {
         return false;
     }
-    if (!RegisterWaitForSingleObject(&wait_, process_, &ClientWatch::processEnded, window_, INFINITE,
-                                     WT_EXECUTEONLYONCE)) {
+    if (!RegisterWaitForSingleObject(&wait_, process_, &ClientWatch::processEnded, window_,
+                                     INFINITE, WT_EXECUTEONLYONCE)) {
         wait_ = nullptr;
         stopWatchingProcess();
         return false;

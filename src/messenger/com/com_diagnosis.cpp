@@ -3,13 +3,12 @@
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>
 
-#include <ocidl.h>
-#include <shlobj.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ocidl.h>
 #include <set>
+#include <shlobj.h>
 #include <vector>
 
 #include "messenger/com/client_process.h"
@@ -37,8 +36,9 @@ std::wstring withoutProfile(std::wstring path) {
     wchar_t profile[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
     if (length > 0 && length < MAX_PATH &&
-        CompareStringOrdinal(path.c_str(), static_cast<int>(std::min<std::size_t>(length, path.size())),
-                             profile, static_cast<int>(length), TRUE) == CSTR_EQUAL) {
+        CompareStringOrdinal(path.c_str(),
+                             static_cast<int>(std::min<std::size_t>(length, path.size())), profile,
+                             static_cast<int>(length), TRUE) == CSTR_EQUAL) {
         path.replace(0, length, L"%USERPROFILE%");
     }
     return path;
@@ -125,15 +125,15 @@ std::map<DISPID, std::u16string> eventNames(IDispatch* messenger) {
         }
         ComPtr<ITypeLib> types;
         ComPtr<ITypeInfo> events;
-        if (SUCCEEDED(LoadRegTypeLib(libraryId, static_cast<WORD>(major),
-                                     static_cast<WORD>(minor), LOCALE_NEUTRAL, types.put())) &&
+        if (SUCCEEDED(LoadRegTypeLib(libraryId, static_cast<WORD>(major), static_cast<WORD>(minor),
+                                     LOCALE_NEUTRAL, types.put())) &&
             SUCCEEDED(types->GetTypeInfoOfGuid(kMessengerEvents, events.put()))) {
             return memberNames(events.get());
         }
     }
     ComPtr<ITypeInfo> events;
-    const auto classInfo = ComPtr<IDispatch>::share(messenger).query<IProvideClassInfo>(
-        IID_IProvideClassInfo);
+    const auto classInfo =
+        ComPtr<IDispatch>::share(messenger).query<IProvideClassInfo>(IID_IProvideClassInfo);
     ComPtr<ITypeInfo> type;
     ComPtr<ITypeLib> library;
     UINT index = 0;
@@ -180,8 +180,7 @@ void describeObject(IDispatch* object, ObjectKind kind, Described& described,
         }
         LPOLESTR names[] = {const_cast<LPOLESTR>(member.name)};
         DISPID id = DISPID_UNKNOWN;
-        const HRESULT lookup =
-            object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        const HRESULT lookup = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
         write(u"    " + nameOf(member) + u": " +
               (SUCCEEDED(lookup) ? u"id " + decimalText(id)
                                  : u"not answered (" + hexNumber(lookup) + u")") +
@@ -337,14 +336,13 @@ void serveMessagesUntil(std::chrono::steady_clock::time_point end) {
     }
 }
 
-void watchEvents(IDispatch* messenger, const DiagnosisRequest& request,
-                 Placeholders& placeholders, Described& described, const ReportLine& write) {
-    const auto container =
-        ComPtr<IDispatch>::share(messenger).query<IConnectionPointContainer>(
-            IID_IConnectionPointContainer);
+void watchEvents(IDispatch* messenger, const DiagnosisRequest& request, Placeholders& placeholders,
+                 Described& described, const ReportLine& write) {
+    const auto container = ComPtr<IDispatch>::share(messenger).query<IConnectionPointContainer>(
+        IID_IConnectionPointContainer);
     ComPtr<IConnectionPoint> point;
-    HRESULT hr = container ? container->FindConnectionPoint(kMessengerEvents, point.put())
-                           : E_NOINTERFACE;
+    HRESULT hr =
+        container ? container->FindConnectionPoint(kMessengerEvents, point.put()) : E_NOINTERFACE;
     EventRecorder recorder(eventNames(messenger), placeholders, write);
     DWORD cookie = 0;
     if (SUCCEEDED(hr)) {
@@ -381,10 +379,9 @@ void describeClient(IDispatch* messenger, Placeholders& placeholders, Described&
                                        std::pair{member::kMyFriendlyName, u"name"}}) {
         try {
             write(u"  " + nameOf(member) + u" reads " +
-                  placeholders.of(kind, toText(getProperty(messenger,
-                                                           ids.idOf(messenger, member), u"")
-                                                   .get(),
-                                               u"")));
+                  placeholders.of(
+                      kind,
+                      toText(getProperty(messenger, ids.idOf(messenger, member), u"").get(), u"")));
         } catch (const Error& error) {
             write(u"  " + nameOf(member) + u" fails: " + hexNumber(error.number()));
         }
@@ -396,14 +393,16 @@ void describeClient(IDispatch* messenger, Placeholders& placeholders, Described&
     if (contact) {
         describeObject(contact.get(), ObjectKind::Contact, described, write);
     } else {
-        write(u"A contact: none read through MyContacts; one an event carries is described "
-              u"after the watch.");
+        write(
+            u"A contact: none read through MyContacts; one an event carries is described "
+            u"after the watch.");
     }
     if (const auto window = firstOf(messenger, L"IMWindows").second) {
         describeObject(window.get(), ObjectKind::Window, described, write);
     } else {
-        write(u"A conversation window: none open; open one during the watch and it is "
-              u"described after it.");
+        write(
+            u"A conversation window: none open; open one during the watch and it is "
+            u"described after it.");
     }
 }
 
@@ -420,18 +419,18 @@ void diagnose(const DiagnosisRequest& request, const ReportLine& write) {
     writeRegistration(write);
     const std::wstring program = clientProgramPath();
     const auto running = processesRunning(program);
-    write(u"Client program: " + (program.empty() ? u"(none registered)"
-                                                 : u"\"" + text(withoutProfile(program)) + u"\"") +
-          u", " +
-          (running.empty() ? u"not running" : decimalText(running.size()) + u" running"));
+    write(u"Client program: " +
+          (program.empty() ? u"(none registered)" : u"\"" + text(withoutProfile(program)) + u"\"") +
+          u", " + (running.empty() ? u"not running" : decimalText(running.size()) + u" running"));
     ComPtr<IUnknown> active;
     const HRESULT inTable = GetActiveObject(kMessengerClass, nullptr, active.put());
     write(SUCCEEDED(inTable) ? u"Running object table: the client is there"
                              : u"Running object table: not there (" + hexNumber(inTable) + u")");
     ComPtr<IDispatch> messenger;
     if (running.empty() && !active) {
-        write(u"Attach: not tried, since asking for the client's class would start it. Start "
-              u"your messenger client, sign in, and run this again.");
+        write(
+            u"Attach: not tried, since asking for the client's class would start it. Start "
+            u"your messenger client, sign in, and run this again.");
     } else {
         SetErrorInfo(0, nullptr);
         const HRESULT hr = active ? active->QueryInterface(IID_IDispatch, messenger.putVoid())

@@ -1,9 +1,8 @@
 #include "messenger/com/registry_keys.h"
 
-#include <objbase.h>
-
-#include <vector>
 #include <cwctype>
+#include <objbase.h>
+#include <vector>
 
 namespace messenger::com {
 

@@ -96,14 +96,18 @@ HeldFunction functionAt(ITypeInfo* type, UINT index) {
 
 std::u16string variantTypeName(VARTYPE type) {
     static const std::map<VARTYPE, const char16_t*> names{
-        {VT_EMPTY, u"VT_EMPTY"}, {VT_NULL, u"VT_NULL"},         {VT_I2, u"VT_I2"},
-        {VT_I4, u"VT_I4"},       {VT_R4, u"VT_R4"},             {VT_R8, u"VT_R8"},
-        {VT_CY, u"VT_CY"},       {VT_DATE, u"VT_DATE"},         {VT_BSTR, u"VT_BSTR"},
-        {VT_DISPATCH, u"VT_DISPATCH"}, {VT_ERROR, u"VT_ERROR"}, {VT_BOOL, u"VT_BOOL"},
-        {VT_VARIANT, u"VT_VARIANT"},   {VT_UNKNOWN, u"VT_UNKNOWN"}, {VT_I1, u"VT_I1"},
-        {VT_UI1, u"VT_UI1"},     {VT_UI2, u"VT_UI2"},           {VT_UI4, u"VT_UI4"},
-        {VT_INT, u"VT_INT"},     {VT_UINT, u"VT_UINT"},         {VT_VOID, u"VT_VOID"},
-        {VT_HRESULT, u"VT_HRESULT"}, {VT_LPSTR, u"VT_LPSTR"},   {VT_LPWSTR, u"VT_LPWSTR"}};
+        {VT_EMPTY, u"VT_EMPTY"},     {VT_NULL, u"VT_NULL"},
+        {VT_I2, u"VT_I2"},           {VT_I4, u"VT_I4"},
+        {VT_R4, u"VT_R4"},           {VT_R8, u"VT_R8"},
+        {VT_CY, u"VT_CY"},           {VT_DATE, u"VT_DATE"},
+        {VT_BSTR, u"VT_BSTR"},       {VT_DISPATCH, u"VT_DISPATCH"},
+        {VT_ERROR, u"VT_ERROR"},     {VT_BOOL, u"VT_BOOL"},
+        {VT_VARIANT, u"VT_VARIANT"}, {VT_UNKNOWN, u"VT_UNKNOWN"},
+        {VT_I1, u"VT_I1"},           {VT_UI1, u"VT_UI1"},
+        {VT_UI2, u"VT_UI2"},         {VT_UI4, u"VT_UI4"},
+        {VT_INT, u"VT_INT"},         {VT_UINT, u"VT_UINT"},
+        {VT_VOID, u"VT_VOID"},       {VT_HRESULT, u"VT_HRESULT"},
+        {VT_LPSTR, u"VT_LPSTR"},     {VT_LPWSTR, u"VT_LPWSTR"}};
     std::u16string prefix;
     if (type & VT_BYREF) {
         prefix += u"VT_BYREF|";
@@ -151,8 +155,7 @@ std::vector<std::u16string> describeMembers(ITypeInfo* type) {
         }
         lines.push_back(nameOfMember(type, function->memid) + u"  id " +
                         decimalText(function->memid) + u"  " + invokeKind(function->invkind) +
-                        u"(" + parameters + u") -> " +
-                        typeOfElement(function->elemdescFunc.tdesc) +
+                        u"(" + parameters + u") -> " + typeOfElement(function->elemdescFunc.tdesc) +
                         functionFlags(function->wFuncFlags));
     }
     for (UINT i = 0; i < attributes->cVars; ++i) {

@@ -3,8 +3,8 @@
 // windows.h first: the other Windows headers build on it.
 #include <windows.h>
 
-#include <oaidl.h>
 #include <map>
+#include <oaidl.h>
 #include <string>
 #include <vector>
 
