@@ -45,14 +45,17 @@ if $make_zip || $make_installer; then
     trap 'rm -rf "$stage"' EXIT
     folder=$stage/QuavelLogger-$version
     mkdir -p "$folder"
-    x86_64-w64-mingw32-strip -o "$folder/Quavel Logger.exe" "build-windows/src/shell/Quavel Logger.exe"
+    epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+    # strip stamps the program's header with this time rather than the clock's.
+    SOURCE_DATE_EPOCH=$epoch x86_64-w64-mingw32-strip -o "$folder/Quavel Logger.exe" \
+        "build-windows/src/shell/Quavel Logger.exe"
     # Windows line endings for the texts, as Notepad reads them.
     sed 's/$/\r/' LICENSE >"$folder/LICENSE.txt"
     sed -e "s/@VERSION@/$version/" -e 's/$/\r/' packaging/README-windows.txt >"$folder/README.txt"
     # Qt is linked in under the LGPL version 3, which comes with the GPL's text.
     sed 's/$/\r/' /usr/share/common-licenses/LGPL-3 >"$folder/Qt-LGPL-3.txt"
     sed 's/$/\r/' /usr/share/common-licenses/GPL-3 >"$folder/Qt-GPL-3.txt"
-    touch -d "@${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}" "$folder" "$folder"/*
+    touch -d "@$epoch" "$folder" "$folder"/*
 fi
 
 if $make_zip; then
