@@ -1,6 +1,7 @@
 // Draws Quavel Logger's artwork: the window icon at every size desktops
 // ask for (16 x 16 in 256 colours, as the window uses it), the Windows .ico,
-// and the About window's 313 x 65 JPEG banner.
+// the About window's 313 x 65 JPEG banner, and the 164 x 314 picture beside
+// the Windows installer's first and last pages (a BMP, as NSIS takes it).
 //   make-artwork OUTPUT_DIR
 #include <QBuffer>
 #include <QDir>
@@ -95,6 +96,27 @@ QImage drawBanner() {
     p.setPen(QColor(0xE4, 0xEE, 0xFF));
     p.drawText(QRect(72, 38, 240, 18), Qt::AlignLeft | Qt::AlignVCenter,
                QStringLiteral("every name, every status, every window"));
+    return image;
+}
+
+// The banner stood on end: the same sky and log lines, the emblem large.
+QImage drawInstallerSide() {
+    QImage image(164, 314, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient sky(0, 0, 164, 314);
+    sky.setColorAt(0, kDeepBlue);
+    sky.setColorAt(1, kBrightBlue);
+    p.fillRect(image.rect(), sky);
+
+    p.setPen(QPen(QColor(255, 255, 255, 28), 2));
+    for (int y = 150; y < 314; y += 9) {
+        p.drawLine(QPointF(14, y), QPointF(150, y));
+    }
+
+    p.drawImage(QRect(34, 30, 96, 96),
+                drawIcon(256).scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     return image;
 }
 
@@ -214,6 +236,9 @@ int main(int argc, char** argv) {
                                   {256, pngBytes(drawIcon(256))}},
                                  16));
     ok = ok && drawBanner().save(out.filePath(QStringLiteral("banner.jpg")), "JPEG", 85);
+    ok = ok && drawInstallerSide()
+                   .convertToFormat(QImage::Format_RGB888)
+                   .save(out.filePath(QStringLiteral("installer-side.bmp")), "BMP");
     if (!ok) {
         std::fprintf(stderr, "make-artwork: could not write into %s\n", argv[1]);
         return 1;

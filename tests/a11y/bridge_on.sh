@@ -5,9 +5,8 @@
 # raises none.
 #   bridge_on.sh PROGRAM [FUNCTION...]
 set -uo pipefail
-for tool in xvfb-run dbus-run-session dbus-send /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || [ -x "$tool" ] || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+source "$(dirname "$0")/../support/x11.sh"
+need_tools xvfb-run dbus-run-session dbus-send /usr/libexec/at-spi-bus-launcher
 if [[ "${QUAVEL_BRIDGE_ON:-}" != 1 ]]; then
     export QUAVEL_BRIDGE_ON=1
     exec timeout 120 xvfb-run -a -s "-screen 0 800x500x24" dbus-run-session -- "$0" "$@"

@@ -5,9 +5,8 @@
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run dbus-run-session /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || [ -x "$tool" ] || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+source "$here/../support/x11.sh"
+need_tools xvfb-run dbus-run-session /usr/libexec/at-spi-bus-launcher
 /usr/bin/python3 -c "import pyatspi" 2>/dev/null || { echo "SKIP: python3-pyatspi is not installed"; exit 77; }
 
 if [[ "${2:-}" != "--inside" ]]; then

@@ -10,95 +10,77 @@
 set -uo pipefail
 program=$(realpath "$1")
 standin=$(realpath "$2")
-self=$(realpath "$0")
-here=$(dirname "$self")
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-for tool in xvfb-run xdotool xclip openbox "$wine"; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/support/x11.sh"
+source "$here/support/wine.sh"
+need_tools xvfb-run xdotool xclip openbox "$wine"
+in_display 200 "$program" "$standin"
 
 # Waits until the stand-in's journal has the line $1.
 wait_journal() {
     wait_until 30 grep -sqxF "$1" "$journal" || { echo "the stand-in never wrote: $1"; cat "$journal"; return 1; }
 }
 
-inner() {
-    set -euo pipefail
-    source "$here/../support/x11.sh"
-    "$wine" wineboot -i >/dev/null 2>&1
-    # Until the new prefix is whole: a program starting COM meanwhile can wait
-    # for ever on Wine's service manager.
-    "$wineserver" -w
-    folder=$WINEPREFIX/drive_c/standin
-    mkdir -p "$folder"
-    cp "$standin" "$folder/standin_server.exe"
-    commands=$folder/standin.commands journal=$folder/standin.journal
-    "$wine" 'C:\standin\standin_server.exe' /RegServer >register.txt 2>&1
-    grep -q '^registered' register.txt
-    start_wm
-    "$wine" "$program" >app.out 2>app.err &
-    window=$(find_window 90 '^Alice \(Online\) - Quavel Logger$')
-    echo "window $window: $(xdotool getwindowname "$window")"
-    wait_journal serving
-    printf '%s\n' "contact-status bob@example.com 10" "contact-name carol@example.com Caroline ÖZ" \
-        window-opened >>"$commands"
-    wait_journal "command window-opened"
-    wait_until 30 eval 'read_log | grep -q "<carol@example.com> Opened Window"'
-    xdotool windowactivate --sync "$window" 2>/dev/null || true
-    choose_status 1  # Busy
-    wait_caption "Alice (Busy) - Quavel Logger"
-    wait_journal "MyStatus 10"
-    echo quit >>"$commands"
-    wait_journal quit
-    report=$(find_window 30 '^Quavel Logger$')
-    echo "reported: $(tr -d '\r' <app.err)"
-    wait_caption "Alice (Appear Offline) - Quavel Logger"
-    xdotool windowactivate --sync "$report" key Escape 2>/dev/null || true
-    wait_until 20 eval '! xdotool search --onlyvisible --name "^Quavel Logger$" > /dev/null'
-    # The stand-in's own process (its Windows path), not this script's arguments.
-    wait_until 30 eval "! pgrep -f 'C:.standin.standin_server' > /dev/null"
-    # A diagnosis while the client is away: it does not start the client, and
-    # meanwhile (longer than the program's check interval) neither does the
-    # program.
-    "$wine" "$program" --diagnose --diagnose-seconds 6 >away.txt 2>&1
-    grep -q "^Attach: not tried" away.txt
-    [ "$(grep -c '^started by COM$' "$journal")" -eq 1 ]
-    "$wine" 'C:\standin\standin_server.exe' >/dev/null 2>&1 &
-    wait_caption "Alice (Online) - Quavel Logger" || { cat "$journal"; return 1; }
-    echo "contact-status carol@example.com 10" >>"$commands"
-    wait_until 30 eval 'read_log | grep -q "<carol@example.com> Changed Status To: Busy"'
-    # A diagnosis beside the attached program, names hidden.
-    "$wine" "$program" --diagnose --diagnose-seconds 5 >report.txt 2>&1 &
-    diagnosis=$!
-    wait_journal "subscribers 2"
-    echo "contact-name bob@example.com Bobby" >>"$commands"
-    wait "$diagnosis"
-    tr -d '\r' <report.txt >report
-    echo "report:"; cat report
-    grep -q "^+[0-9.]* s  id 1028 OnContactFriendlyNameChange, 3 arguments: VT_I4 0, VT_DISPATCH, VT_BSTR <text 1>" report
-    grep -q "^    Contacts: id 9057; documented id 2057" report
-    if grep -Eiq "example\.com|alice|bob|carol" report; then echo "names in the report"; return 1; fi
-    read_log | tr -d '\r' >log.txt
-    echo "log:"; cat log.txt; echo
-    local time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'
-    grep -Eq '^Quavel Wardel Loaded for alice@example\.com on ' log.txt
-    grep -Eq "^$time <bob@example\.com> Changed Status To: Busy\$" log.txt
-    grep -Eq "^$time <carol@example\.com> Changed Name To: Caroline Öz\$" log.txt
-    grep -Eq "^$time <bob@example\.com> Opened Window\$" log.txt
-    grep -Eq "^$time <carol@example\.com> Opened Window\$" log.txt
-    grep -Eq "^$time <alice@example\.com> Status Changed To: Busy\$" log.txt
-    grep -Eq "^$time <alice@example\.com> Status Changed To: Appear Offline\$" log.txt
-    grep -Eq "^$time <alice@example\.com> Status Changed To: Online\$" log.txt
-    [ "$(wc -l <log.txt)" -eq 9 ]  # ten lines (the last, the diagnosis's name change), no final break
-    grep -q 'Quavel Logger: ' app.err
-}
-if [[ "${3:-}" == "--inside-display" ]]; then
-    inner
-    exit
-fi
-work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
-cd "$work"
-timeout 200 xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$self" "$program" "$standin" --inside-display
+new_prefix "$PWD/prefix"
+folder=$WINEPREFIX/drive_c/standin
+mkdir -p "$folder"
+cp "$standin" "$folder/standin_server.exe"
+commands=$folder/standin.commands journal=$folder/standin.journal
+"$wine" 'C:\standin\standin_server.exe' /RegServer >register.txt 2>&1
+grep -q '^registered' register.txt
+start_wm
+"$wine" "$program" >app.out 2>app.err &
+window=$(find_window 90 '^Alice \(Online\) - Quavel Logger$')
+echo "window $window: $(xdotool getwindowname "$window")"
+wait_journal serving
+printf '%s\n' "contact-status bob@example.com 10" "contact-name carol@example.com Caroline ÖZ" \
+    window-opened >>"$commands"
+wait_journal "command window-opened"
+wait_until 30 eval 'read_log | grep -q "<carol@example.com> Opened Window"'
+xdotool windowactivate --sync "$window" 2>/dev/null || true
+choose_status 1  # Busy
+wait_caption "Alice (Busy) - Quavel Logger"
+wait_journal "MyStatus 10"
+echo quit >>"$commands"
+wait_journal quit
+report=$(find_window 30 '^Quavel Logger$')
+echo "reported: $(tr -d '\r' <app.err)"
+wait_caption "Alice (Appear Offline) - Quavel Logger"
+xdotool windowactivate --sync "$report" key Escape 2>/dev/null || true
+wait_until 20 eval '! xdotool search --onlyvisible --name "^Quavel Logger$" > /dev/null'
+# The stand-in's own process (its Windows path), not this script's arguments.
+wait_until 30 eval "! pgrep -f 'C:.standin.standin_server' > /dev/null"
+# A diagnosis while the client is away: it does not start the client, and
+# meanwhile (longer than the program's check interval) neither does the
+# program.
+"$wine" "$program" --diagnose --diagnose-seconds 6 >away.txt 2>&1
+grep -q "^Attach: not tried" away.txt
+[ "$(grep -c '^started by COM$' "$journal")" -eq 1 ]
+"$wine" 'C:\standin\standin_server.exe' >/dev/null 2>&1 &
+wait_caption "Alice (Online) - Quavel Logger" || { cat "$journal"; exit 1; }
+echo "contact-status carol@example.com 10" >>"$commands"
+wait_until 30 eval 'read_log | grep -q "<carol@example.com> Changed Status To: Busy"'
+# A diagnosis beside the attached program, names hidden.
+"$wine" "$program" --diagnose --diagnose-seconds 5 >report.txt 2>&1 &
+diagnosis=$!
+wait_journal "subscribers 2"
+echo "contact-name bob@example.com Bobby" >>"$commands"
+wait "$diagnosis"
+tr -d '\r' <report.txt >report
+echo "report:"; cat report
+grep -q "^+[0-9.]* s  id 1028 OnContactFriendlyNameChange, 3 arguments: VT_I4 0, VT_DISPATCH, VT_BSTR <text 1>" report
+grep -q "^    Contacts: id 9057; documented id 2057" report
+if grep -Eiq "example\.com|alice|bob|carol" report; then echo "names in the report"; exit 1; fi
+read_log | tr -d '\r' >log.txt
+echo "log:"; cat log.txt; echo
+time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'
+grep -Eq '^Quavel Wardel Loaded for alice@example\.com on ' log.txt
+grep -Eq "^$time <bob@example\.com> Changed Status To: Busy\$" log.txt
+grep -Eq "^$time <carol@example\.com> Changed Name To: Caroline Öz\$" log.txt
+grep -Eq "^$time <bob@example\.com> Opened Window\$" log.txt
+grep -Eq "^$time <carol@example\.com> Opened Window\$" log.txt
+grep -Eq "^$time <alice@example\.com> Status Changed To: Busy\$" log.txt
+grep -Eq "^$time <alice@example\.com> Status Changed To: Appear Offline\$" log.txt
+grep -Eq "^$time <alice@example\.com> Status Changed To: Online\$" log.txt
+[ "$(wc -l <log.txt)" -eq 9 ]  # ten lines (the last, the diagnosis's name change), no final break
+grep -q 'Quavel Logger: ' app.err

@@ -4,12 +4,11 @@
 #   run_under_wine.sh TEST.exe
 set -uo pipefail
 test_program=$(realpath "$1")
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+source "$(dirname "$0")/../support/wine.sh"
 [ -x "$wine" ] || { echo "SKIP: Wine (wine64) is not installed"; exit 77; }
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 

@@ -13,9 +13,8 @@
 set -uo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in prosody finch tmux dbus-daemon dbus-send xvfb-run xdotool xclip openbox; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+source "$here/../support/x11.sh"
+need_tools prosody finch tmux dbus-daemon dbus-send xvfb-run xdotool xclip openbox
 source "$here/world.sh"
 "$python" -c "import slixmpp" 2>/dev/null || { echo "SKIP: python3-slixmpp is not installed"; exit 77; }
 export QUAVEL_CROWD=${QUAVEL_CROWD:-100}
@@ -39,7 +38,6 @@ read_log_lines() {
 }
 # Whether the log's last line is $1.
 last_line() { [ "$(read_log_lines | tail -n1)" = "$1" ]; }
-source "$here/../support/x11.sh"
 
 start_wm
 start_finch

@@ -3,18 +3,16 @@
 # suite built for Windows on Linux.
 #   wine_run.sh WINEPREFIX PROGRAM.exe [ARGUMENTS...]
 set -uo pipefail
-export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$1
 shift
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+source "$(dirname "$0")/wine.sh"
 unset DISPLAY WAYLAND_DISPLAY
 # Tests run side by side: the first makes the prefix, whole, while the
 # others wait; a program started in a prefix still being made fails at once.
 (
     flock 9
     if [[ ! -f $WINEPREFIX/.made ]]; then
-        "$wine" wineboot -i >/dev/null 2>&1
-        "$wineserver" -w
+        new_prefix
         touch "$WINEPREFIX/.made"
     fi
 ) 9>"$WINEPREFIX.lock"

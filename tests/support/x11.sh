@@ -1,8 +1,29 @@
-# What the X11 tests do to the program as a user would; sourced inside a
-# virtual display. Each takes the main window from $window. Every wait is
-# for something to happen, with a deadline.
+# What the X11 tests do to the program as a user would, inside a virtual
+# display, and how they get there. Sourced. Each takes the main window from
+# $window. Every wait is for something to happen, with a deadline.
 
 source "$(dirname "${BASH_SOURCE[0]}")/wait.sh"
+
+# Exits 77 (skipped), saying which, unless every named tool is installed.
+need_tools() {
+    local tool
+    for tool; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+}
+
+# Outside a virtual display, runs the calling script again inside one, with
+# the arguments $2..., in a work folder of its own that goes afterwards, for
+# at most $1 seconds, and exits with its status. Inside, returns at once,
+# any failing command fatal from there on, and named.
+in_display() {
+    [[ -z ${QUAVEL_IN_DISPLAY:-} ]] || { set -e; trap 'echo "failed: $BASH_COMMAND"' ERR; return; }
+    local self
+    self=$(realpath "$0")
+    cd "$(mktemp -d)" && trap "rm -rf '$PWD'" EXIT
+    QUAVEL_IN_DISPLAY=1 timeout "$1" xvfb-run -a -s "-screen 0 800x500x24 -dpi 96" "$self" "${@:2}"
+    exit
+}
 
 # Starts the window manager; ready once it has said so on the root window.
 start_wm() {
