@@ -70,7 +70,7 @@ tr -d '\r' <report.txt >report
 echo "report:"; cat report
 grep -q "^+[0-9.]* s  id 1028 OnContactFriendlyNameChange, 3 arguments: VT_I4 0, VT_DISPATCH, VT_BSTR <text 1>" report
 grep -q "^    Contacts: id 9057; documented id 2057" report
-if grep -Eiq "example\.com|alice|bob|carol" report; then echo "names in the report"; exit 1; fi
+if grep -Eiq "alice|bob|carol" report; then echo "names in the report"; exit 1; fi
 read_log | tr -d '\r' >log.txt
 echo "log:"; cat log.txt; echo
 time='\[[0-9]{1,2}:[0-9]{2}:[0-9]{2}[^]]*\]'
