@@ -5,11 +5,13 @@
 # from Debian's own qt6-base source package, of the version of the host Qt
 # tools installed here, with Debian's security fixes; cross-compiled with the
 # posix-threads MinGW-w64 compiler and configured for what the program uses,
-# optimised for size, with link-time optimisation code kept beside the
-# ordinary code so that only the shipped program pays for the slower link. It is kept under ${XDG_CACHE_HOME:-~/.cache} in a
-# folder named after a key of the source version, the compiler version and
-# the configure options, and reused while the key matches (a first run takes
-# about half an hour on two cores; later runs a minute or two).
+# optimised for size, with two patches of ours (scripts/windows-qt). (Link-
+# time optimisation would take off more, but GCC 12 for MinGW fails on Qt's
+# code with an internal error.) It is kept under ${XDG_CACHE_HOME:-~/.cache}
+# in a folder named after a key of the source version, the compiler version,
+# the configure options and our patches, and reused while the key matches (a
+# first run takes about half an hour on two cores; later runs a minute or
+# two).
 # Then the program is built against it in ./build-windows: one
 # "Quavel Logger.exe" that needs only the DLLs every Windows has.
 #   scripts/build-windows.sh [--tests] [--qt-only]
@@ -37,12 +39,6 @@ qt_options=(
     -DFEATURE_static_runtime=ON
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
     -DFEATURE_optimize_size=ON
-    # Fat LTO objects: the tests link the ordinary code quickly, the shipped
-    # program is linked with -flto for size. gcc-ar keeps the LTO symbols.
-    "-DCMAKE_C_FLAGS=-flto=auto -ffat-lto-objects"
-    "-DCMAKE_CXX_FLAGS=-flto=auto -ffat-lto-objects"
-    -DCMAKE_AR=/usr/bin/x86_64-w64-mingw32-gcc-ar-posix
-    -DCMAKE_RANLIB=/usr/bin/x86_64-w64-mingw32-gcc-ranlib-posix
     -DFEATURE_dbus=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF
     -DFEATURE_concurrent=OFF -DFEATURE_printsupport=OFF
     -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_icu=OFF
@@ -163,6 +159,11 @@ fi
 echo "Qt for Windows: $qt_prefix"
 $qt_only && exit 0
 
+# A build configured against another Qt (an earlier key) starts afresh:
+# CMake keeps the Qt it found first.
+if [[ -f build-windows/CMakeCache.txt ]] && ! grep -qF "Qt6_DIR:PATH=$qt_prefix/" build-windows/CMakeCache.txt; then
+    rm -rf build-windows/CMakeCache.txt build-windows/CMakeFiles
+fi
 # The suite, where built, runs under Wine in a prefix of the build's own.
 cmake -S . -B build-windows -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64-x86_64.cmake" \
@@ -170,7 +171,6 @@ cmake -S . -B build-windows -G Ninja \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
     -DCMAKE_BUILD_TYPE=Release \
     -DQUAVEL_WARNINGS_AS_ERRORS=ON \
-    -DQUAVEL_PROGRAM_LTO=ON \
     -DQUAVEL_BUILD_TESTS="$with_tests" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$project/tests/support/wine_run.sh;$project/build-windows/wine-prefix" \
     >/dev/null

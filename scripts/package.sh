@@ -61,7 +61,7 @@ fi
 if $make_zip; then
     zip=dist/QuavelLogger-$version-win64.zip
     rm -f "$zip"
-    (cd "$stage" && zip -qrX -D "$OLDPWD/$zip" "QuavelLogger-$version")
+    (cd "$stage" && zip -9 -qrX -D "$OLDPWD/$zip" "QuavelLogger-$version")
     echo "$zip ($(megabytes "$zip"))"
 fi
 
