@@ -169,7 +169,7 @@ cmake -S . -B build-windows -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_PREFIX_PATH="$qt_prefix" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake_dir" \
-    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-Os -DNDEBUG" \
     -DQUAVEL_WARNINGS_AS_ERRORS=ON \
     -DQUAVEL_BUILD_TESTS="$with_tests" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$project/tests/support/wine_run.sh;$project/build-windows/wine-prefix" \
