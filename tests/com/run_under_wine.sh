@@ -11,6 +11,10 @@ work=$(mktemp -d)
 export WINEPREFIX=$work/prefix
 unset DISPLAY WAYLAND_DISPLAY
 trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
+# The prefix whole first: until Wine's services run, registering a class
+# for other apartments can fail.
+"$wine" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
 
 # Wine keeps pipes open for seconds after a program ends: files, not pipes.
 timeout 300 "$wine" "$test_program" > "$work/out.txt" 2> "$work/err.txt"

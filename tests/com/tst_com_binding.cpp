@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <tuple>
@@ -59,6 +60,10 @@ public:
     // Runs work in the stand-in's apartment, through a call to the client object: meanwhile this thread
     // serves the calls the work makes into it, events among them.
     void run(const std::function<void()>& work) {
+        if (!client_) {
+            std::printf("FAIL the stand-in's class could not be reached\n");
+            std::exit(1);
+        }
         work_ = &work;
         DISPPARAMS none{};
         messenger::com::Variant result;

@@ -97,7 +97,7 @@ wait_until 60 last_line "<alice@localhost> Status Changed To: Online"
 crowd_pid=$!
 finch_pid=$(finch_pid)
 # Stopped once the program is in the midst of the flood.
-wait_until 60 eval "read_log_lines | grep -q '^<peer'"
+wait_until 60 eval "read_log_lines | grep -q '^<peer'" || { cat "$work/crowd.out"; exit 1; }
 kill -STOP "$finch_pid"
 [[ $(ps -o stat= -p "$finch_pid") == T* ]]
 answered=$(timeout 30 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
