@@ -29,6 +29,7 @@ fi
 
 # Inside the display from here.
 set -e
+trap 'echo "failed: $BASH_COMMAND"' ERR
 work=$QUAVEL_WORK
 world=$work
 crowd=$QUAVEL_CROWD
@@ -97,7 +98,7 @@ wait_until 60 last_line "<alice@localhost> Status Changed To: Online"
 crowd_pid=$!
 finch_pid=$(finch_pid)
 # Stopped once the program is in the midst of the flood.
-wait_until 60 eval "read_log_lines | grep -q '^<peer'" || { cat "$work/crowd.out"; exit 1; }
+wait_until 60 eval "read_log_lines | grep -q '^<peer'" || { cat "$work/crowd.out" "$work/program.err"; xdotool search --name . getwindowname %@ 2>/dev/null | sort | uniq -c; exit 1; }
 kill -STOP "$finch_pid"
 [[ $(ps -o stat= -p "$finch_pid") == T* ]]
 answered=$(timeout 30 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
