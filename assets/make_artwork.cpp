@@ -63,22 +63,27 @@ QImage drawIcon(int size) {
     return image;
 }
 
+// The sky both pictures stand on, with faint log lines running across it, as
+// the program's window shows them: from x left to right, every 9 pixels
+// from y top down.
+void paintSky(QPainter& p, const QImage& image, qreal left, qreal right, int top) {
+    QLinearGradient sky(0, 0, image.width(), image.height());
+    sky.setColorAt(0, kDeepBlue);
+    sky.setColorAt(1, kBrightBlue);
+    p.fillRect(image.rect(), sky);
+    p.setPen(QPen(QColor(255, 255, 255, 28), 2));
+    for (int y = top; y < image.height(); y += 9) {
+        p.drawLine(QPointF(left, y), QPointF(right, y));
+    }
+}
+
 QImage drawBanner() {
     QImage image(313, 65, QImage::Format_RGB32);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
-    QLinearGradient sky(0, 0, 313, 65);
-    sky.setColorAt(0, kDeepBlue);
-    sky.setColorAt(1, kBrightBlue);
-    p.fillRect(image.rect(), sky);
-
-    // Faint log lines running across, as the program's window shows them.
-    p.setPen(QPen(QColor(255, 255, 255, 28), 2));
-    for (int y = 8; y < 65; y += 9) {
-        p.drawLine(QPointF(70, y), QPointF(305, y));
-    }
+    paintSky(p, image, 70, 305, 8);
 
     p.drawImage(QRect(10, 8, 48, 48), drawIcon(48));
 
@@ -105,15 +110,7 @@ QImage drawInstallerSide() {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
 
-    QLinearGradient sky(0, 0, 164, 314);
-    sky.setColorAt(0, kDeepBlue);
-    sky.setColorAt(1, kBrightBlue);
-    p.fillRect(image.rect(), sky);
-
-    p.setPen(QPen(QColor(255, 255, 255, 28), 2));
-    for (int y = 150; y < 314; y += 9) {
-        p.drawLine(QPointF(14, y), QPointF(150, y));
-    }
+    paintSky(p, image, 14, 150, 150);
 
     p.drawImage(QRect(34, 30, 96, 96),
                 drawIcon(256).scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));

@@ -74,37 +74,38 @@ std::u16string windowsVersion() {
     return line + u"; this program is " + decimalText(sizeof(void*) * 8) + u"-bit";
 }
 
+// A line a registry view for key: what describe makes of it, or that the
+// key is not there.
+template <typename Describe>
+void writeViews(const ReportLine& write, const std::wstring& key, Describe describe) {
+    for (const auto& [view, name] : {std::pair{RegistryView::Native64, u"64-bit view"},
+                                     std::pair{RegistryView::Wow32, u"32-bit view"}}) {
+        write(u"  " + std::u16string(name) + u": " +
+              (classesKeyExists(view, key) ? describe(view) : u"not registered"));
+    }
+}
+
 void writeRegistration(const ReportLine& write) {
     const std::wstring classKey = L"CLSID\\" + guidText(kMessengerClass);
     const std::wstring eventsKey = L"Interface\\" + guidText(kMessengerEvents);
     write(u"Class Messenger " + text(guidText(kMessengerClass)) + u":");
-    for (const auto& [view, name] : {std::pair{RegistryView::Native64, u"64-bit view"},
-                                     std::pair{RegistryView::Wow32, u"32-bit view"}}) {
-        if (!classesKeyExists(view, classKey)) {
-            write(u"  " + std::u16string(name) + u": not registered");
-            continue;
-        }
+    writeViews(write, classKey, [&](RegistryView view) {
         const auto server = classesValue(view, classKey + L"\\LocalServer32");
-        write(u"  " + std::u16string(name) + u": LocalServer32: " +
-              orNone(server ? std::optional(withoutProfile(*server)) : std::nullopt) +
-              u"; InprocServer32: " + orNone(classesValue(view, classKey + L"\\InprocServer32")) +
-              u"; ThreadingModel: " +
-              orNone(classesValue(view, classKey + L"\\InprocServer32", L"ThreadingModel")) +
-              u"; ProgID: " + orNone(classesValue(view, classKey + L"\\ProgID")) + u"; AppID: " +
-              orNone(classesValue(view, classKey, L"AppID")));
-    }
+        return u"LocalServer32: " +
+               orNone(server ? std::optional(withoutProfile(*server)) : std::nullopt) +
+               u"; InprocServer32: " + orNone(classesValue(view, classKey + L"\\InprocServer32")) +
+               u"; ThreadingModel: " +
+               orNone(classesValue(view, classKey + L"\\InprocServer32", L"ThreadingModel")) +
+               u"; ProgID: " + orNone(classesValue(view, classKey + L"\\ProgID")) + u"; AppID: " +
+               orNone(classesValue(view, classKey, L"AppID"));
+    });
     write(u"Event interface DMessengerEvents " + text(guidText(kMessengerEvents)) + u":");
-    for (const auto& [view, name] : {std::pair{RegistryView::Native64, u"64-bit view"},
-                                     std::pair{RegistryView::Wow32, u"32-bit view"}}) {
-        if (!classesKeyExists(view, eventsKey)) {
-            write(u"  " + std::u16string(name) + u": not registered");
-            continue;
-        }
-        write(u"  " + std::u16string(name) + u": ProxyStubClsid32: " +
-              orNone(classesValue(view, eventsKey + L"\\ProxyStubClsid32")) + u"; TypeLib: " +
-              orNone(classesValue(view, eventsKey + L"\\TypeLib")) + u", version " +
-              orNone(classesValue(view, eventsKey + L"\\TypeLib", L"Version")));
-    }
+    writeViews(write, eventsKey, [&](RegistryView view) {
+        return u"ProxyStubClsid32: " +
+               orNone(classesValue(view, eventsKey + L"\\ProxyStubClsid32")) + u"; TypeLib: " +
+               orNone(classesValue(view, eventsKey + L"\\TypeLib")) + u", version " +
+               orNone(classesValue(view, eventsKey + L"\\TypeLib", L"Version"));
+    });
 }
 
 // The event interface's names, from the type library its registration
