@@ -84,7 +84,7 @@ qt_prefix=$cache/qt-$qt_source_version-mingw64-static-$key
 
 fetch_qt_source() {
     local work=$1
-    if ! apt-cache showsrc "$qt_source_package" 2>/dev/null | grep -q "^Version: $qt_source_version\$"; then
+    if ! grep -q "^Version: $qt_source_version\$" <<< "$(apt-cache showsrc "$qt_source_package" 2>/dev/null)"; then
         # The source package comes from where the system's own packages come
         # from: a deb-src twin of each configured deb source.
         echo "Adding deb-src twins of the system's APT sources"

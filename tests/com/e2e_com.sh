@@ -36,7 +36,7 @@ wait_journal serving
 printf '%s\n' "contact-status bob@example.com 10" "contact-name carol@example.com Caroline ÖZ" \
     window-opened >>"$commands"
 wait_journal "command window-opened"
-wait_until 30 eval 'read_log | grep -q "<carol@example.com> Opened Window"'
+wait_until 30 log_has "<carol@example.com> Opened Window"
 xdotool windowactivate --sync "$window" 2>/dev/null || true
 choose_status 1  # Busy
 wait_caption "Alice (Busy) - Quavel Logger"
@@ -59,7 +59,7 @@ grep -q "^Attach: not tried" away.txt
 "$wine" 'C:\standin\standin_server.exe' >/dev/null 2>&1 &
 wait_caption "Alice (Online) - Quavel Logger" || { cat "$journal"; exit 1; }
 echo "contact-status carol@example.com 10" >>"$commands"
-wait_until 30 eval 'read_log | grep -q "<carol@example.com> Changed Status To: Busy"'
+wait_until 30 log_has "<carol@example.com> Changed Status To: Busy"
 # A diagnosis beside the attached program, names hidden.
 "$wine" "$program" --diagnose --diagnose-seconds 5 >report.txt 2>&1 &
 diagnosis=$!

@@ -98,9 +98,10 @@ wait_until 60 last_line "<alice@localhost> Status Changed To: Online"
 crowd_pid=$!
 finch_pid=$(finch_pid)
 # Stopped once the program is in the midst of the flood.
-wait_until 60 eval "read_log_lines | grep -q '^<peer'" || { cat "$work/crowd.out" "$work/program.err"; xdotool search --name . getwindowname %@ 2>/dev/null | sort | uniq -c; exit 1; }
+wait_until 60 log_has '] <peer' || { cat "$work/crowd.out" "$work/program.err"; xdotool search --name . getwindowname %@ 2>/dev/null | sort | uniq -c; exit 1; }
 kill -STOP "$finch_pid"
-[[ $(ps -o stat= -p "$finch_pid") == T* ]]
+# The signal is taken when the client next runs, not at once.
+wait_until 20 eval '[[ $(ps -o stat= -p "$finch_pid") == T* ]]'
 answered=$(timeout 30 bash -c "source '$here/../support/x11.sh'; window=$window; read_log" | grep -c '' || true)
 # Held stopped until the whole crowd has signed in and changed: their
 # changes wait for the client, and pour in at once when it goes on.
@@ -129,7 +130,10 @@ echo "crowd: $QUAVEL_CROWD peers, $(grep -c '^<peer' "$work/log.txt") lines, $wr
 
 # Lines logged from here on.
 since() { read_log_lines | tail -n +$(($1 + 1)) | awk 1; }
-logged_since() { since "$1" | grep -qx -- "$2"; }
+logged_since() {
+    local lines
+    lines=$(since "$1") && grep -qx -- "$2" <<< "$lines"
+}
 wait_line() {
     wait_until 60 logged_since "$1" "$2" || { echo "never logged: $2"; since "$1"; return 1; }
 }

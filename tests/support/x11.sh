@@ -28,7 +28,7 @@ in_display() {
 # Starts the window manager; ready once it has said so on the root window.
 start_wm() {
     openbox >/dev/null 2>&1 &
-    wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'"
+    wait_until 20 eval '[[ $(xprop -root _NET_SUPPORTING_WM_CHECK) == *"window id"* ]]'
 }
 
 # Prints the first visible window whose name matches the pattern $2, waiting
@@ -66,11 +66,27 @@ choose_status() {
 }
 
 # Runs the keys $@ that copy into the clipboard, and waits until they have.
+# xclip takes the clipboard in a child it forks, so the marker may reach the
+# X server after xclip returns: it is read back first, or a late marker
+# could override the copy, or an earlier copy be read for this one.
 copy_with() {
     printf 'not copied yet' | xclip -selection clipboard >/dev/null 2>&1
-    xdotool key "$@"
-    wait_until 20 eval '[ "$(xclip -o -selection clipboard 2>/dev/null)" != "not copied yet" ]'
+    wait_until 20 clipboard_is 'not copied yet'
+    # A line logged between the keys empties the selection (the caret goes
+    # to the end), and nothing is copied: the keys are pressed again.
+    local deadline=$((SECONDS + 30)) pressed
+    while ((SECONDS < deadline)); do
+        xdotool key "$@"
+        pressed=$SECONDS
+        while ((SECONDS - pressed < 5)); do
+            clipboard_is 'not copied yet' || return 0
+            sleep 0.1
+        done
+    done
+    echo "nothing was copied with: $*" >&2
+    return 1
 }
+clipboard_is() { [ "$(xclip -o -selection clipboard 2>/dev/null)" = "$1" ]; }
 
 # Prints the whole log, copied through the clipboard with Ctrl+A, Ctrl+C.
 # A failure report, a window of its own, is closed first.
@@ -82,4 +98,12 @@ read_log() {
     xdotool mousemove --window "$window" 200 50 click 1
     copy_with ctrl+a ctrl+c
     xclip -o -selection clipboard
+}
+
+# Whether the log has a line grep's arguments $@ match. The log is read
+# whole first: under pipefail, a grep that stops at its first match would
+# fail the copy still writing into the pipe.
+log_has() {
+    local log
+    log=$(read_log) && grep -q "$@" <<< "$log"
 }
