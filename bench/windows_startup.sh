@@ -9,19 +9,17 @@ set -euo pipefail
 rounds=$1
 shift
 for tool in xvfb-run inotifywait; do command -v "$tool" >/dev/null || { echo "needs $tool (xvfb, inotify-tools)"; exit 1; }; done
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+source "$(dirname "$0")/../tests/support/wine.sh"
 
 if [[ ${INSIDE_DISPLAY:-} != 1 ]]; then
     work=$(mktemp -d)
     trap 'WINEPREFIX=$work/prefix "$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
-    export WORK=$work WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" INSIDE_DISPLAY=1
+    export WORK=$work WINEPREFIX=$work/prefix INSIDE_DISPLAY=1
     xvfb-run -a -s "-screen 0 800x500x24" "$0" "$rounds" "$@"
     exit
 fi
 
-"$wine" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
+new_prefix
 # One wineserver for every run: its own start-up is not the program's.
 "$wineserver" -p
 logs=$WINEPREFIX/drive_c/logs

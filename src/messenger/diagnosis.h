@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "messenger/decimal_text.h"
+
 // What a binding tells of its client for --diagnose: a plain-text report,
 // read by people who were not there, so it changes nothing in the client and
 // shows no one's name or address unless asked to.
@@ -37,19 +39,10 @@ public:
         }
         auto& given = given_[kind];
         auto [found, added] = given.emplace(text, given.size() + 1);
-        return u"<" + kind + u" " + decimal(found->second) + u">";
+        return u"<" + kind + u" " + decimalText(static_cast<long long>(found->second)) + u">";
     }
 
 private:
-    static std::u16string decimal(std::size_t number) {
-        std::u16string digits;
-        do {
-            digits.insert(digits.begin(), static_cast<char16_t>(u'0' + number % 10));
-            number /= 10;
-        } while (number != 0);
-        return digits;
-    }
-
     bool showNames_;
     std::map<std::u16string, std::map<std::u16string, std::size_t>> given_;
 };

@@ -8,13 +8,11 @@ source "$(dirname "$0")/../support/wine.sh"
 [ -x "$wine" ] || { echo "SKIP: Wine (wine64) is not installed"; exit 77; }
 
 work=$(mktemp -d)
-export WINEPREFIX=$work/prefix
 unset DISPLAY WAYLAND_DISPLAY
-trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 # The prefix whole first: until Wine's services run, registering a class
 # for other apartments can fail.
-"$wine" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
+new_prefix "$work/prefix"
+trap '"$wineserver" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 # Wine keeps pipes open for seconds after a program ends: files, not pipes.
 timeout 300 "$wine" "$test_program" > "$work/out.txt" 2> "$work/err.txt"

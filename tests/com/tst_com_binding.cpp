@@ -15,9 +15,9 @@
 #include "messenger/com/com_handles.h"
 #include "messenger/com/messenger_members.h"
 
+using messenger::decimalText;
 using messenger::Error;
 using messenger::com::ComPtr;
-using messenger::com::decimalText;
 using messenger::com::kMessengerClass;
 using messenger::com::kMessengerEvents;
 namespace event = messenger::com::event;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "messenger/decimal_text.h"
 #include "messenger/error.h"
 
 namespace messenger::com {
@@ -15,12 +16,6 @@ namespace messenger::com {
 Error errorFor(HRESULT hr);
 // The same, with context in front of the description ("Reading MyStatus: ...").
 Error errorFor(HRESULT hr, const std::u16string& context);
-
-// A number as text, for messages.
-inline std::u16string decimalText(long long number) {
-    const std::string digits = std::to_string(number);
-    return std::u16string(digits.begin(), digits.end());
-}
 
 // A result code as text, as in 0x80040154.
 std::u16string hexNumber(HRESULT hr);

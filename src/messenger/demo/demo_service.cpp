@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "messenger/decimal_text.h"
 #include "messenger/known_contacts.h"
 #include "messenger/status_codes.h"
 
@@ -155,10 +156,8 @@ void DemoService::changeMyStatus(std::int32_t status) {
 
 void DemoService::requestMyStatus(std::int32_t status) {
     if (!canBeSet(status)) {
-        const std::string digits = std::to_string(status);
-        throw Error(
-            errc::kInvalidArgument,
-            u"The client cannot set status " + std::u16string(digits.begin(), digits.end()) + u".");
+        throw Error(errc::kInvalidArgument,
+                    u"The client cannot set status " + decimalText(status) + u".");
     }
     myStatus_ = status;
     post_([this, alive = std::weak_ptr<bool>(alive_)] {

@@ -85,6 +85,10 @@ private:
     bool hung_ = false;
 };
 
+QString placeholder(Placeholders& names, const std::u16string& kind, const QString& value) {
+    return QString::fromStdU16String(names.of(kind, value.toStdU16String()));
+}
+
 // " (finch)": the program behind a process id, where the system says.
 QString programOf(const Answer& pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid.text()));
@@ -136,7 +140,7 @@ public slots:
 
 private:
     QString name(const std::u16string& kind, const QString& value) {
-        return QString::fromStdU16String(names_.of(kind, value.toStdU16String()));
+        return placeholder(names_, kind, value);
     }
     QString valueText(const QVariant& value) {
         switch (value.typeId()) {
@@ -315,10 +319,8 @@ void diagnose(QDBusConnection bus, const QString& address, const QString& accoun
     say(all.ok() ? QStringLiteral("Accounts: %1").arg(accounts.size())
                  : QStringLiteral("Accounts: ") + all.failure);
     for (const AccountLines& account : accounts) {
-        const QString user = account.user.ok()
-                                 ? QString::fromStdU16String(
-                                       names.of(u"account", account.user.text().toStdU16String()))
-                                 : account.user.failure;
+        const QString user = account.user.ok() ? placeholder(names, u"account", account.user.text())
+                                               : account.user.failure;
         say(QStringLiteral("Account %1: %2; %3%4")
                 .arg(account.handle)
                 .arg(user, account.facts,
@@ -333,8 +335,7 @@ void diagnose(QDBusConnection bus, const QString& address, const QString& accoun
                 ? QStringLiteral("None is enabled: Quavel Logger would log none of them.")
                 : QStringLiteral("None enabled is named %1 (--account): Quavel Logger would log "
                                  "none of them.")
-                      .arg(QString::fromStdU16String(
-                          names.of(u"account", accountName.toStdU16String()))));
+                      .arg(placeholder(names, u"account", accountName)));
     }
 
     say(QStringLiteral("Signals for %1 s (* those Quavel Logger follows):")
